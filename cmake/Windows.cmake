@@ -1,0 +1,99 @@
+# The Win32 program, its test programs and the engine stand-in.
+add_compile_definitions(WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0800 NOMINMAX STRICT)
+add_compile_options(-Wall -Wextra -Wno-cast-function-type -Wno-missing-field-initializers)
+set(WIN_STATIC -static -static-libgcc -static-libstdc++)
+set(WIN_LIBS comctl32 comdlg32 shell32 shlwapi ole32 oleaut32 uuid gdi32 msimg32 user32 advapi32 dbghelp version)
+
+# Icons and bitmaps are drawn by a script at build time.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(ART_DIR ${CMAKE_BINARY_DIR}/res/art)
+set(ART_STAMP ${ART_DIR}/.stamp)
+add_custom_command(
+  OUTPUT ${ART_STAMP}
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/res/gen_art.py ${ART_DIR}
+  COMMAND ${CMAKE_COMMAND} -E touch ${ART_STAMP}
+  DEPENDS ${CMAKE_SOURCE_DIR}/res/gen_art.py
+  COMMENT "Drawing icons and bitmaps")
+add_custom_target(varnokel_art DEPENDS ${ART_STAMP})
+
+add_library(varnokel_res OBJECT ${CMAKE_SOURCE_DIR}/res/Varnokel.rc)
+add_dependencies(varnokel_res varnokel_art)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/res/Varnokel.rc PROPERTIES
+  OBJECT_DEPENDS "${ART_STAMP};${CMAKE_SOURCE_DIR}/res/resource.h;${CMAKE_SOURCE_DIR}/res/app.manifest")
+target_include_directories(varnokel_res PRIVATE ${CMAKE_SOURCE_DIR}/res ${CMAKE_BINARY_DIR}/res ${CMAKE_SOURCE_DIR})
+
+# Every product source outside the core goes into one library, so that the
+# test programs link exactly what the program runs.
+set(SUBSYSTEMS framework app rules log settings crash ui)
+set(WIN_SOURCES)
+foreach(dir ${SUBSYSTEMS})
+  file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+  list(APPEND WIN_SOURCES ${found})
+endforeach()
+list(REMOVE_ITEM WIN_SOURCES ${CORE_SOURCES} ${CMAKE_SOURCE_DIR}/app/Main.cpp)
+
+add_library(varnokel_win STATIC ${WIN_SOURCES})
+target_include_directories(varnokel_win PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/res)
+target_link_libraries(varnokel_win PUBLIC varnokel_core ${WIN_LIBS})
+
+add_executable(Varnokel WIN32 ${CMAKE_SOURCE_DIR}/app/Main.cpp $<TARGET_OBJECTS:varnokel_res>)
+target_link_libraries(Varnokel PRIVATE varnokel_win)
+target_link_options(Varnokel PRIVATE ${WIN_STATIC})
+
+# The access-engine stand-in: a console tool that plays the engine's side.
+file(GLOB ENGINESIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/enginesim/*.cpp)
+if(ENGINESIM_SOURCES)
+  add_executable(engine-sim ${ENGINESIM_SOURCES})
+  target_link_libraries(engine-sim PRIVATE varnokel_win)
+  target_link_options(engine-sim PRIVATE ${WIN_STATIC})
+endif()
+
+# Benchmarks: one program per source in bench/.
+file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
+foreach(src ${BENCH_SOURCES})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src} $<TARGET_OBJECTS:varnokel_res>)
+  target_link_libraries(${name} PRIVATE varnokel_win)
+  target_link_options(${name} PRIVATE ${WIN_STATIC})
+endforeach()
+
+if(VARNOKEL_TESTS)
+  enable_testing()
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+  file(GLOB TEST_COMMON CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/common/*.cpp)
+  add_library(varnokel_testlib STATIC ${TEST_COMMON})
+  target_link_libraries(varnokel_testlib PUBLIC varnokel_win gtest)
+  target_include_directories(varnokel_testlib PUBLIC ${CMAKE_SOURCE_DIR}/tests)
+
+  # Helper programs that tests start as second processes: tests/helpers/NAME.cpp.
+  file(GLOB HELPER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/helpers/*.cpp)
+  set(TEST_HELPERS)
+  foreach(src ${HELPER_SOURCES})
+    get_filename_component(name ${src} NAME_WE)
+    add_executable(${name} ${src})
+    target_link_libraries(${name} PRIVATE varnokel_win)
+    target_link_options(${name} PRIVATE ${WIN_STATIC})
+    list(APPEND TEST_HELPERS ${name})
+  endforeach()
+
+  # One test program per subsystem folder; the core tests run inside the
+  # program of their folder as well.
+  foreach(dir ${SUBSYSTEMS})
+    file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${dir}/*.cpp)
+    if(found)
+      add_executable(test_${dir} ${found} $<TARGET_OBJECTS:varnokel_res>)
+      target_link_libraries(test_${dir} PRIVATE varnokel_testlib)
+      target_link_options(test_${dir} PRIVATE ${WIN_STATIC})
+      if(TEST_HELPERS)
+        add_dependencies(test_${dir} ${TEST_HELPERS})
+      endif()
+      if(TARGET engine-sim)
+        add_dependencies(test_${dir} engine-sim Varnokel)
+      endif()
+      add_test(NAME ${dir} COMMAND test_${dir} --gtest_color=no)
+      set_tests_properties(${dir} PROPERTIES TIMEOUT 600)
+    endif()
+  endforeach()
+endif()

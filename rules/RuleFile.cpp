@@ -1,0 +1,112 @@
+#include "rules/RuleFile.h"
+
+#include <new>
+
+#include "framework/Module.h"
+#include "framework/QX5Exception.h"
+#include "framework/Handle.h"
+#include "framework/Trace.h"
+
+namespace {
+void TraceException(const char* what) {
+  Trace(what ? what : "");
+}
+}  // namespace
+
+CRuleFile::CRuleFile() { Reset(); }
+
+CRuleFile::~CRuleFile() { Reset(); }
+
+std::string CRuleFile::DefaultPath() { return SystemDir() + "\\QX5Rule.rle"; }
+
+void CRuleFile::Reset() {
+  CloseAndClear();
+  counter_ = 0;
+  usedSize_ = 0;
+  maxSize_ = RULE_FILE_SIZE;
+  endMarker_ = false;
+}
+
+int CRuleFile::CloseAfterWrite() {
+  usedSize_ += RULE_FILE_HEADER_SIZE;
+  Reset();
+  return 0;
+}
+
+int CRuleFile::Open(const char* path, const char* mappingName, uint32_t maxSize, uint32_t access, bool endMarker) {
+  Trace("CRuleFile::Open\n");
+  if (!path) return -2;
+  try {
+    Reset();
+    uint8_t header[RULE_FILE_HEADER_SIZE];
+    BuildRuleFileHeader(header);
+    OpenArgs args{"CRuleFile", header, RULE_FILE_HEADER_SIZE, path, mappingName, maxSize, access, endMarker};
+    // The data area must hold at least the end marker before the reserve.
+    if (maxSize < RULE_FILE_HEADER_SIZE + RULE_FILE_RESERVE + 4) {
+      Trace("Failed to create file.\n");
+      Reset();
+      return -1;
+    }
+    if (OpenMapping(args) != 0) {
+      Reset();
+      return -1;
+    }
+    if (!IsWriteMode() && !IsValidHeader(view_)) {
+      Trace("CRuleFile::Open:Not Valid Rule File Header.\n");
+      Reset();
+      return -1;
+    }
+    return 0;
+  } catch (const CQX5Exception& e) {
+    TraceException(e.what());
+  } catch (const std::bad_alloc& e) {
+    TraceException(e.what());
+  }
+  Reset();
+  return -1;
+}
+
+int CRuleFile::WriteRules(const RuleList& rules) {
+  if (!writeBase_ || !IsWriteMode()) return 0;
+  try {
+    MutexLock writeLock(writeMutex_, cancel_);
+    if (!writeLock.Owned()) return -1;
+    MutexLock readLock(readMutex_, cancel_);
+    if (!readLock.Owned()) return -1;
+    uint32_t used = 0;
+    int result = SerializeRuleRecords(writeBase_, maxSize_, rules, used);
+    usedSize_ = used;
+    return result;
+  } catch (const CQX5Exception& e) {
+    TraceException(e.what());
+  } catch (const std::bad_alloc& e) {
+    TraceException(e.what());
+  }
+  return -1;
+}
+
+int CRuleFile::ReadRules(RuleList& rules, uint32_t* count, uint32_t* offset) {
+  if (!readBase_ || !count || !offset) return -1;
+  try {
+    rules.clear();
+    bool pause = false;
+    int result;
+    {
+      MutexLock readLock(readMutex_, cancel_);
+      if (!readLock.Owned()) {
+        *count = 0;
+        return -1;
+      }
+      result = ParseRuleRecords(readBase_, maxSize_, rules, *count, *offset, &pause);
+    }
+    // An empty rule set: give a writer that is about to fill the file a
+    // moment before the caller goes on.
+    if (pause) Sleep(10);
+    return result;
+  } catch (const CQX5Exception& e) {
+    TraceException(e.what());
+  } catch (const std::bad_alloc& e) {
+    TraceException(e.what());
+  }
+  return -1;
+}

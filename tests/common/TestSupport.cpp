@@ -1,0 +1,100 @@
+#include "common/TestSupport.h"
+
+#include <cstdio>
+#include <mutex>
+
+namespace testsupport {
+
+std::string ExeDir() {
+  char buf[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, buf, MAX_PATH);
+  std::string path(buf);
+  return path.substr(0, path.find_last_of('\\'));
+}
+
+std::string MakeTempDir(const std::string& tag) {
+  char base[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, base);
+  static LONG counter = 0;
+  std::string dir = std::string(base) + "vk_" + tag + "_" + std::to_string(GetCurrentProcessId()) + "_" +
+                    std::to_string(InterlockedIncrement(&counter));
+  CreateDirectoryA(dir.c_str(), nullptr);
+  return dir;
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
+  if (f == INVALID_HANDLE_VALUE) return bytes;
+  DWORD size = GetFileSize(f, nullptr), got = 0;
+  bytes.resize(size);
+  if (size) ReadFile(f, bytes.data(), size, &got, nullptr);
+  bytes.resize(got);
+  CloseHandle(f);
+  return bytes;
+}
+
+Process::~Process() {
+  if (process) {
+    if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) TerminateProcess(process, 1);
+    CloseHandle(process);
+  }
+}
+
+DWORD Process::Wait(DWORD ms) {
+  if (!process || WaitForSingleObject(process, ms) != WAIT_OBJECT_0) return ~0u;
+  DWORD code = ~0u;
+  GetExitCodeProcess(process, &code);
+  return code;
+}
+
+bool StartHelper(Process& p, const std::string& program, const std::string& args, const std::string& outputFile) {
+  std::string cmd = "\"" + ExeDir() + "\\" + program + "\" " + args;
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  HANDLE out = nullptr;
+  if (!outputFile.empty()) {
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    out = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = out;
+    si.hStdError = out;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  }
+  PROCESS_INFORMATION pi{};
+  BOOL ok = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, out ? TRUE : FALSE, 0, nullptr, nullptr, &si, &pi);
+  if (out) CloseHandle(out);
+  if (!ok) return false;
+  CloseHandle(pi.hThread);
+  p.process = pi.hProcess;
+  p.id = pi.dwProcessId;
+  return true;
+}
+
+namespace {
+std::mutex g_traceMutex;
+std::vector<std::string> g_traceLines;
+}  // namespace
+
+TraceCapture::TraceCapture() {
+  std::lock_guard<std::mutex> lock(g_traceMutex);
+  g_traceLines.clear();
+  previous_ = SetTraceSink([](const char* text) {
+    std::lock_guard<std::mutex> lock(g_traceMutex);
+    g_traceLines.emplace_back(text);
+  });
+}
+
+TraceCapture::~TraceCapture() { SetTraceSink(previous_); }
+
+const std::vector<std::string>& TraceCapture::Lines() const { return g_traceLines; }
+
+bool TraceCapture::Contains(const std::string& line) const {
+  std::lock_guard<std::mutex> lock(g_traceMutex);
+  for (const auto& l : g_traceLines)
+    if (l == line) return true;
+  return false;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,60 @@
+// Helpers shared by the Windows tests.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/Trace.h"
+
+namespace testsupport {
+
+// The directory of the running test program (helper programs live there).
+std::string ExeDir();
+// A fresh, empty directory for one test.
+std::string MakeTempDir(const std::string& tag);
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+
+// A started child process; Wait returns its exit code (or ~0u on time-out).
+struct Process {
+  HANDLE process = nullptr;
+  DWORD id = 0;
+  ~Process();
+  DWORD Wait(DWORD ms = 60000);
+};
+// Starts "<ExeDir>\<program>" with the arguments; stdout/stderr go to
+// outputFile when given.
+bool StartHelper(Process& p, const std::string& program, const std::string& args,
+                 const std::string& outputFile = "");
+
+// Collects the trace lines written while it lives.
+class TraceCapture {
+ public:
+  TraceCapture();
+  ~TraceCapture();
+  const std::vector<std::string>& Lines() const;
+  bool Contains(const std::string& line) const;
+
+ private:
+  TraceSink previous_;
+};
+
+// Runs the messages of this thread until the predicate holds or the time
+// runs out; returns the predicate's last value.
+template <typename Pred>
+bool PumpUntil(Pred pred, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    if (pred()) return true;
+    if (GetTickCount() - start > timeoutMs) return pred();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+}  // namespace testsupport

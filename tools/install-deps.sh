@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the build and test tools on a Debian 12 machine, only what is missing.
+# Wine is installed as wine64 only: the i386 wine32 package breaks the wine
+# command on these machines.
+set -euo pipefail
+
+need=()
+check() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed' || need+=("$1"); }
+
+for p in cmake make g++ clang libclang-rt-14-dev googletest \
+         g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 \
+         binutils-mingw-w64-i686 wine wine64 xvfb xauth imagemagick x11-utils xdotool python3; do
+  check "$p"
+done
+
+if [ ${#need[@]} -gt 0 ]; then
+  echo "Installing: ${need[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
