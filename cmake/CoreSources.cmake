@@ -1,0 +1,16 @@
+# Win32-free sources: they never include <windows.h> and build natively too.
+set(CORE_SOURCES
+  framework/Trace.cpp
+  rules/RuleRecord.cpp
+  rules/RuleSet.cpp
+  log/LogRecord.cpp
+  log/LogText.cpp
+)
+
+# Tests of the core; they run natively under the sanitizers and on Windows.
+set(CORE_TESTS
+)
+
+# libFuzzer targets: name and source, one pair per target.
+set(FUZZ_TARGETS
+)

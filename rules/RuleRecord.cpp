@@ -1,0 +1,142 @@
+#include "rules/RuleRecord.h"
+
+#include <cstring>
+
+#include "framework/Trace.h"
+
+namespace {
+
+uint32_t Load32(const uint8_t* p) {
+  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+void Store32(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+  p[2] = static_cast<uint8_t>(v >> 16);
+  p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+// True when a record of recordSize bytes at data offset off stays clear of
+// the reserve at the end of a file of maxSize bytes.
+bool FitsBeforeReserve(uint64_t off, uint64_t recordSize, uint32_t maxSize) {
+  return RULE_FILE_HEADER_SIZE + off + recordSize + RULE_FILE_RESERVE <= maxSize;
+}
+
+const char kEmptySourceReplacement[] = "*";
+
+}  // namespace
+
+void BuildRuleFileHeader(uint8_t out[RULE_FILE_HEADER_SIZE]) {
+  std::memset(out, 0, RULE_FILE_HEADER_SIZE);
+  std::memcpy(out, RULE_FILE_MAGIC, RULE_FILE_MAGIC_LEN);
+  Store32(out + RULE_FILE_MAGIC_LEN, RULE_FILE_VERSION);
+}
+
+bool IsValidRuleHeader(const uint8_t* view, size_t viewSize) {
+  return view != nullptr && viewSize >= RULE_FILE_MAGIC_LEN &&
+         std::memcmp(view, RULE_FILE_MAGIC, RULE_FILE_MAGIC_LEN) == 0;
+}
+
+RuleRecordStatus RULEFILE_ITEM::BuildFromBuffer(const uint8_t* p, size_t avail) {
+  *this = RULEFILE_ITEM{};
+  if (p == nullptr) {
+    Trace("RULEFILE_ITEM::BuildFromBuffer:Bad Input Parameter!");
+    return RuleRecordStatus::BadInput;
+  }
+  auto damaged = [this] {
+    *this = RULEFILE_ITEM{};
+    Trace("RULEFILE_ITEM::BuildFromBuffer:Record Runs Past The View!\n");
+    return RuleRecordStatus::Damaged;
+  };
+  if (avail < 4) return damaged();
+  Type = Load32(p);
+  if (Type == 0) return RuleRecordStatus::EndMarker;
+  if (avail < 16) return damaged();
+  Kinds = Load32(p + 4);
+  Mode = Load32(p + 8);
+  SourceLen = Load32(p + 12);
+  if (SourceLen == 0) {
+    Trace("RULEFILE_ITEM::BuildFromBuffer:Reach File End\n");
+    return RuleRecordStatus::EmptySource;
+  }
+  // 64-bit sums: each length may be anything up to 0xFFFFFFFF.
+  const uint64_t destLenAt = uint64_t{16} + SourceLen;
+  if (destLenAt + 4 > avail) return damaged();
+  const uint32_t destLen = Load32(p + destLenAt);
+  if (destLenAt + 4 + destLen > avail) return damaged();
+  Source.assign(reinterpret_cast<const char*>(p + 16), SourceLen);
+  DestLen = destLen;
+  Dest.assign(reinterpret_cast<const char*>(p + destLenAt + 4), DestLen);
+  return RuleRecordStatus::Record;
+}
+
+int ParseRuleRecords(const uint8_t* dataArea, uint32_t maxSize, RuleList& rules,
+                     uint32_t& count, uint32_t& offset, bool* pauseHint) {
+  if (pauseHint) *pauseHint = false;
+  rules.clear();
+  const uint32_t wanted = count;
+  count = 0;
+  if (dataArea == nullptr) return -1;
+  for (;;) {
+    if (wanted != 0 && count == wanted) return 0;
+    if (uint64_t{RULE_FILE_HEADER_SIZE} + offset + RULE_FILE_RESERVE >= maxSize) return -4;
+    // The view ends maxSize - 39 bytes after the data area.
+    const size_t avail = size_t{maxSize} - RULE_FILE_HEADER_SIZE - offset;
+    auto item = std::make_unique<RULEFILE_ITEM>();
+    switch (item->BuildFromBuffer(dataArea + offset, avail)) {
+      case RuleRecordStatus::Record:
+        // The writer never lets a record reach the reserve; one that does
+        // was not written by it.
+        if (!FitsBeforeReserve(offset, item->RecordSize(), maxSize)) return -1;
+        offset += static_cast<uint32_t>(item->RecordSize());
+        rules.push_back(std::move(item));
+        ++count;
+        break;
+      case RuleRecordStatus::EndMarker:
+      case RuleRecordStatus::EmptySource:
+        if (pauseHint) *pauseHint = (count == 0);
+        return -3;
+      case RuleRecordStatus::BadInput:
+      case RuleRecordStatus::Damaged:
+        return -1;
+    }
+  }
+}
+
+int SerializeRuleRecords(uint8_t* dataArea, uint32_t maxSize, const RuleList& rules,
+                         uint32_t& usedSize) {
+  usedSize = 0;
+  if (dataArea == nullptr || uint64_t{RULE_FILE_HEADER_SIZE} + 4 > maxSize) return -1;
+  uint64_t off = 0;
+  int result = 0;
+  for (const auto& item : rules) {
+    if (!item || item->Type == 0) continue;
+    const char* source = item->Source.data();
+    uint64_t sourceLen = item->Source.size();
+    if (sourceLen == 0) {
+      source = kEmptySourceReplacement;
+      sourceLen = 1;
+    }
+    const uint64_t destLen = item->Dest.size();
+    const uint64_t size = RULE_RECORD_FIXED_SIZE + sourceLen + destLen;
+    if (!FitsBeforeReserve(off, size, maxSize)) {
+      result = -4;
+      break;
+    }
+    uint8_t* p = dataArea + off;
+    Store32(p, item->Type);
+    Store32(p + 4, item->Kinds);
+    Store32(p + 8, item->Mode);
+    Store32(p + 12, static_cast<uint32_t>(sourceLen));
+    std::memcpy(p + 16, source, sourceLen);
+    Store32(p + 16 + sourceLen, static_cast<uint32_t>(destLen));
+    if (destLen) std::memcpy(p + 20 + sourceLen, item->Dest.data(), destLen);
+    off += size;
+  }
+  // A written record ends at least 512 bytes before the end of the view, so
+  // the end marker always fits after it.
+  Store32(dataArea + off, 0);
+  usedSize = static_cast<uint32_t>(off);
+  return result;
+}
