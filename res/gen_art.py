@@ -366,8 +366,9 @@ def shield():
     return polygon(shield_points())
 
 
-def draw_glow(cv, colour=hexc("ffd56a"), strength=0.75, r=16.5):
-    cv.fill(circle(16, 16, r), radial(16, 16, r, with_alpha(colour, strength), with_alpha(colour, 0.0), 0.8))
+def draw_glow(cv, colour=hexc("ffc93d"), strength=0.95, r=16.5):
+    """A soft halo behind a symbol: the mouse-over look."""
+    cv.fill(circle(16, 16, r), radial(16, 16, r, with_alpha(colour, strength), with_alpha(colour, 0.0), 2.2))
 
 
 def draw_shield(cv, hot=False, emblem="keyhole", pulse=0.0):
@@ -403,7 +404,7 @@ def draw_shield(cv, hot=False, emblem="keyhole", pulse=0.0):
 
 
 def sym_run(cv, hot):
-    c0, c1 = (hexc("3cc46a"), hexc("1d8a45")) if not hot else (hexc("5fe08a"), hexc("22a04f"))
+    c0, c1 = (hexc("3cc46a"), hexc("1d8a45")) if not hot else (hexc("7ef0a0"), hexc("1fb356"))
     cv.fill(circle(16, 16, 13.5), darken(c1, 0.25))
     cv.fill(circle(16, 16, 12.5), linear(0, 4, c0, 0, 28, c1))
     cv.fill(circle(16, 16, 12.5) & rrect(0, 0, 32, 15, 0), (1, 1, 1, 0.12))
@@ -436,8 +437,8 @@ def folder_back(cv, col):
 
 
 def sym_open(cv, hot):
-    back = hexc("c98512") if not hot else hexc("e89a10")
-    front0, front1 = (hexc("ffd66b"), hexc("f2b33a")) if not hot else (hexc("ffe58f"), hexc("ffc23d"))
+    back = hexc("c98512") if not hot else hexc("e0780a")
+    front0, front1 = (hexc("ffd66b"), hexc("f2b33a")) if not hot else (hexc("ffe27a"), hexc("ff9f1a"))
     folder_back(cv, back)
     # A sheet of paper peeking out of the open folder.
     cv.fill(rrect(6.5, 11.5, 25.0, 22.0, 1.0), hexc("fbfbfb"))
@@ -531,8 +532,8 @@ def arrow(x_tail, x_head, y, width, head, col):
 
 
 def sym_view(cv, hot):
-    top0, top1 = (hexc("3b82f6"), hexc("1d4ed8")) if not hot else (hexc("60a5fa"), hexc("f59e0b"))
-    bot0, bot1 = (hexc("14b8a6"), hexc("0f766e")) if not hot else (hexc("2dd4bf"), hexc("f97316"))
+    top0, top1 = (hexc("3b82f6"), hexc("1d4ed8")) if not hot else (hexc("fcd34d"), hexc("f59e0b"))
+    bot0, bot1 = (hexc("14b8a6"), hexc("0f766e")) if not hot else (hexc("fdba74"), hexc("ea580c"))
     a1 = arrow(4.0, 29.0, 10.0, 4.2, 8.0, None)
     a2 = arrow(28.0, 3.0, 22.0, 4.2, 8.0, None)
     cv.fill(a1.inset(-0.9), darken(top1, 0.35))
@@ -568,7 +569,7 @@ def sym_edit(cv, hot):
 
 
 def sym_remove(cv, hot):
-    c0, c1 = (hexc("ef5350"), hexc("b71c1c")) if not hot else (hexc("ff7a6e"), hexc("e53935"))
+    c0, c1 = (hexc("e05252"), hexc("a51c1c")) if not hot else (hexc("ff8a7a"), hexc("f03a30"))
     cv.fill(circle(16, 16, 13.5), darken(c1, 0.3))
     cv.fill(circle(16, 16, 12.5), linear(0, 4, c0, 0, 28, c1))
     cv.fill(circle(16, 16, 12.5) & rrect(0, 0, 32, 15, 0), (1, 1, 1, 0.12))
@@ -645,7 +646,7 @@ def anim_frame(i, frames=16):
         if pulse > 0.05:
             draw_glow(cv, hexc("8fd0ff"), 0.65 * pulse)
         inner = draw_shield(cv, False, "keyhole", pulse)
-        pos = -14.0 + 60.0 * phase  # band centre along x at the top edge
+        pos = 48.0 * phase  # band centre along x at the top edge
         w = 5.0
         band = polygon([(pos - w, 0.0), (pos + w, 0.0), (pos + w - 16.0, 32.0), (pos - w - 16.0, 32.0)])
         cv.fill(inner & band, (1.0, 1.0, 1.0, 0.38))
