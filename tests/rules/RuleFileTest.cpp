@@ -56,7 +56,7 @@ TEST(RuleFile, WritesRecordsByteForByteAndReadsThemBack) {
   rules.back()->Type = TYPE_FILE | TYPE_SYSTEM;
   rules.back()->Mode = RULE_MODE_ALT;
   ASSERT_EQ(0, file.WriteRules(rules));
-  EXPECT_EQ(29u + 20 + 9 + 11, file.GetUsedSize());
+  EXPECT_EQ(29u + 20 + 8 + 11, file.GetUsedSize());
 
   auto bytes = ReadFileBytes(t.path);
   ASSERT_EQ(102400u, bytes.size());
@@ -72,11 +72,11 @@ TEST(RuleFile, WritesRecordsByteForByteAndReadsThemBack) {
   EXPECT_EQ(TYPE_FILE | TYPE_SYSTEM, U32(bytes, 68));
   EXPECT_EQ(KIND_OPEN | KIND_COPY, U32(bytes, 72));
   EXPECT_EQ(9u, U32(bytes, 76));
-  EXPECT_EQ(9u, U32(bytes, 80));
-  EXPECT_EQ(0, memcmp(&bytes[84], "C:\\p.exe", 9 - 1));
-  EXPECT_EQ(11u, U32(bytes, 93));
-  EXPECT_EQ(0, memcmp(&bytes[97], "D:\\Secret\\*", 11));
-  EXPECT_EQ(0u, U32(bytes, 108));  // end marker
+  EXPECT_EQ(8u, U32(bytes, 80));
+  EXPECT_EQ(0, memcmp(&bytes[84], "C:\\p.exe", 8));
+  EXPECT_EQ(11u, U32(bytes, 92));
+  EXPECT_EQ(0, memcmp(&bytes[96], "D:\\Secret\\*", 11));
+  EXPECT_EQ(0u, U32(bytes, 107));  // end marker
 
   CRuleFile reader;
   ASSERT_EQ(0, reader.Open(t.path.c_str(), t.mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessRead, false));
@@ -84,7 +84,7 @@ TEST(RuleFile, WritesRecordsByteForByteAndReadsThemBack) {
   uint32_t count = 0, offset = 0;
   EXPECT_EQ(-3, reader.ReadRules(back, &count, &offset));
   ASSERT_EQ(2u, count);
-  EXPECT_EQ(69u, offset);
+  EXPECT_EQ(68u, offset);
   EXPECT_EQ("C:\\a.txt", back.front()->Dest);
   EXPECT_EQ("C:\\p.exe", back.back()->Source);
   EXPECT_EQ(RULE_MODE_ALT, back.back()->Mode);

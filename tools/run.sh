@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Builds the program and runs it under Wine. With no display it starts a
+# virtual one, waits for the main window, saves build/screenshot.png and
+# ends the program and the display again.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+tools/install-deps.sh
+tools/build.sh win64
+. tools/wine-env.sh
+wine_prefix "$root/build/wine-run" x11
+
+exe="$root/build/win64/Varnokel.exe"
+sim="$root/build/win64/engine-sim.exe"
+
+start_demo() {
+  # The access engine is not part of this program: the stand-in feeds the
+  # Log page a slow stream of demonstration records.
+  if [ -x "$sim" ]; then
+    wine "$sim" log --demo >/dev/null 2>&1 &
+  fi
+}
+
+if [ -n "${DISPLAY:-}" ]; then
+  start_demo
+  wine "$exe"
+  wineserver -k 2>/dev/null || true
+  exit 0
+fi
+
+display=:${VK_DISPLAY:-97}
+Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=$display
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+start_demo
+wine "$exe" >/dev/null 2>&1 &
+for _ in $(seq 150); do
+  xdotool search --name '^Varnokel$' >/dev/null 2>&1 && break
+  sleep 0.2
+done
+sleep "${VK_SETTLE:-3}"
+import -window root "$root/build/screenshot.png"
+echo "Screenshot: build/screenshot.png"
