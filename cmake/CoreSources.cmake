@@ -9,8 +9,15 @@ set(CORE_SOURCES
 
 # Tests of the core; they run natively under the sanitizers and on Windows.
 set(CORE_TESTS
+  tests/core/RuleRecordTest.cpp
+  tests/core/RuleSetTest.cpp
+  tests/core/LogRecordTest.cpp
+  tests/core/LogTextTest.cpp
 )
 
 # libFuzzer targets: name and source, one pair per target.
 set(FUZZ_TARGETS
+  fuzz_rule_records fuzz/fuzz_rule_records.cpp
+  fuzz_log_records fuzz/fuzz_log_records.cpp
+  fuzz_log_text fuzz/fuzz_log_text.cpp
 )
