@@ -385,7 +385,7 @@ def draw_shield(cv, hot=False, emblem="keyhole", pulse=0.0):
     sheen = inner & polygon([(0, 0), (32, 0), (32, 4), (0, 22)])
     cv.fill(sheen, (1.0, 1.0, 1.0, 0.12 + 0.1 * pulse))
     if emblem == "keyhole":
-        hole = circle(16, 13.0, 3.6) | polygon([(14.2, 14.5), (17.8, 14.5), (19.0, 23.5), (13.0, 23.5)])
+        hole = circle(16, 12.8, 3.9) | polygon([(14.0, 14.0), (18.0, 14.0), (19.6, 23.5), (12.4, 23.5)])
         cv.fill(hole.move(0.0, 0.6), (0.0, 0.05, 0.2, 0.35))
         cv.fill(hole, WHITE)
     elif emblem == "check":
