@@ -333,7 +333,9 @@ TEST(RuleRecordRead, RandomImagesStayInBounds) {
       sum += r->RecordSize();
     }
     ASSERT_EQ(sum, offset);
-    if (!read.empty()) EXPECT_LE(39 + sum + 512, size);
+    if (!read.empty()) {
+      EXPECT_LE(39 + sum + 512, size);
+    }
   }
 }
 
