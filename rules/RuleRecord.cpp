@@ -25,6 +25,9 @@ bool FitsBeforeReserve(uint64_t off, uint64_t recordSize, uint32_t maxSize) {
 
 const char kEmptySourceReplacement[] = "*";
 
+// The walk is the body of the rule file's read; its one failure line names it.
+const char kDamagedTrace[] = "CRuleFile::ReadRules:Damaged Record.\n";
+
 }  // namespace
 
 void BuildRuleFileHeader(uint8_t out[RULE_FILE_HEADER_SIZE]) {
@@ -46,7 +49,6 @@ RuleRecordStatus RULEFILE_ITEM::BuildFromBuffer(const uint8_t* p, size_t avail) 
   }
   auto damaged = [this] {
     *this = RULEFILE_ITEM{};
-    Trace("RULEFILE_ITEM::BuildFromBuffer:Record Runs Past The View!\n");
     return RuleRecordStatus::Damaged;
   };
   if (avail < 4) return damaged();
@@ -88,7 +90,10 @@ int ParseRuleRecords(const uint8_t* dataArea, uint32_t maxSize, RuleList& rules,
       case RuleRecordStatus::Record:
         // The writer never lets a record reach the reserve; one that does
         // was not written by it.
-        if (!FitsBeforeReserve(offset, item->RecordSize(), maxSize)) return -1;
+        if (!FitsBeforeReserve(offset, item->RecordSize(), maxSize)) {
+          Trace(kDamagedTrace);
+          return -1;
+        }
         offset += static_cast<uint32_t>(item->RecordSize());
         rules.push_back(std::move(item));
         ++count;
@@ -97,8 +102,10 @@ int ParseRuleRecords(const uint8_t* dataArea, uint32_t maxSize, RuleList& rules,
       case RuleRecordStatus::EmptySource:
         if (pauseHint) *pauseHint = (count == 0);
         return -3;
-      case RuleRecordStatus::BadInput:
       case RuleRecordStatus::Damaged:
+        Trace(kDamagedTrace);
+        return -1;
+      case RuleRecordStatus::BadInput:
         return -1;
     }
   }

@@ -54,7 +54,7 @@ enum class RuleRecordStatus {
   EndMarker,    // Type 0: end of the records
   EmptySource,  // SourceLen 0: also the end of the records (traced)
   BadInput,     // null pointer (traced)
-  Damaged,      // the lengths run past the bytes available (traced)
+  Damaged,      // the lengths run past the bytes available
 };
 
 // One rule. SourceLen and DestLen always equal the byte lengths of Source and
@@ -89,8 +89,8 @@ using RuleList = std::list<std::unique_ptr<RULEFILE_ITEM>>;
 //   -3  end of the records (Type 0 or SourceLen 0),
 //   -4  the offset reached the reserve (39 + offset + 512 >= maxSize),
 //   -1  dataArea is null, or the record at offset is damaged: its lengths run
-//       into the reserve or past the view. The records before it are kept
-//       and offset stays at the damaged record.
+//       into the reserve or past the view (traced). The records before it
+//       are kept and offset stays at the damaged record.
 // *pauseHint (when given) is set when the caller should pause 10 ms before
 // polling again: the walk ended at an end marker without reading a record.
 int ParseRuleRecords(const uint8_t* dataArea, uint32_t maxSize, RuleList& rules,

@@ -265,7 +265,10 @@ TEST(RuleRecordRead, DamagedRecordsEndTheWalkWithoutReadingOutside) {
     RuleList read;
     uint32_t count, offset;
     bool pause = true;
+    TraceRecorder traces;
     EXPECT_EQ(-1, ParseAll(view, read, count, offset, &pause)) << c.what;
+    EXPECT_EQ(std::vector<std::string>{"CRuleFile::ReadRules:Damaged Record.\n"}, traces.lines())
+        << c.what;
     EXPECT_FALSE(pause) << c.what;
     EXPECT_EQ(1u, count) << c.what;
     ASSERT_EQ(1u, read.size()) << c.what;
