@@ -85,6 +85,19 @@ int MergeRule(RuleList& rules, std::unique_ptr<RULEFILE_ITEM>& item, bool add) {
   return 0;
 }
 
+bool RemoveRuleItem(RuleList& rules, const RULEFILE_ITEM* item) {
+  if (item == nullptr) return false;
+  auto it = std::find_if(rules.begin(), rules.end(),
+                         [&](const auto& rule) { return rule.get() == item; });
+  if (it == rules.end()) {
+    it = std::find_if(rules.begin(), rules.end(),
+                      [&](const auto& rule) { return rule && RulesEqual(*rule, *item); });
+  }
+  if (it == rules.end()) return false;
+  rules.erase(it);
+  return true;
+}
+
 bool AddRequestRules(RuleList& rules, const RULE_REQUEST& req) {
   const uint32_t type = req.Type | (req.System ? TYPE_SYSTEM : 0);
   const uint32_t kinds = RequestBitsToKinds(req.Code);

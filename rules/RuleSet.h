@@ -61,6 +61,14 @@ std::unique_ptr<RULEFILE_ITEM> MakeRule(std::string_view source, std::string_vie
 // reset; without one nothing changes.
 int MergeRule(RuleList& rules, std::unique_ptr<RULEFILE_ITEM>& item, bool add);
 
+// Removes a rule that the rule set itself holds (a selected row's item):
+// the element owning exactly that item, or, when the set does not hold it,
+// the first rule equal to it. Selecting by identity first keeps a second
+// equal rule (one with other kinds, from a file written elsewhere) from being
+// removed in its place. Returns whether a rule was removed; item is dangling
+// afterwards when it was the set's own.
+bool RemoveRuleItem(RuleList& rules, const RULEFILE_ITEM* item);
+
 // Applies a kind-bit request: one rule per dest with Type = req.Type (plus
 // TYPE_SYSTEM when req.System), the converted kinds and Mode 9 or 10, merged
 // with add set. Returns whether there were dests (the caller then saves and

@@ -124,6 +124,28 @@ TEST(MergeRuleTest, RemoveErasesOnlyTheEqualRule) {
   EXPECT_EQ(2u, rules.size());
 }
 
+TEST(MergeRuleTest, RemovingSelectedItemsTakesExactlyThoseRules) {
+  // Two equal rules with different kinds, as a file written elsewhere may hold.
+  RuleList rules;
+  for (auto [dest, kinds] : {std::pair{"a", KIND_RUN}, {"b", KIND_RUN}, {"A", KIND_COPY},
+                             {"c", KIND_RUN}, {"d", KIND_RUN}}) {
+    rules.push_back(MakeRule("*", dest, TYPE_FILE, kinds, 10));
+  }
+  std::vector<const RULEFILE_ITEM*> selected;
+  for (auto it = rules.begin(); it != rules.end(); ++it)
+    if ((*it)->Dest != "a" && (*it)->Dest != "c") selected.push_back(it->get());
+  for (const RULEFILE_ITEM* item : selected) EXPECT_TRUE(RemoveRuleItem(rules, item));
+  ASSERT_EQ((std::vector<std::string>{"a", "c"}), Dests(rules));
+  EXPECT_EQ(KIND_RUN, rules.front()->Kinds) << "the unselected twin stays";
+
+  // An item from outside the set removes the first equal rule.
+  auto outside = MakeRule("*", "C", TYPE_FILE, 0, 10);
+  EXPECT_TRUE(RemoveRuleItem(rules, outside.get()));
+  EXPECT_FALSE(RemoveRuleItem(rules, outside.get()));
+  EXPECT_FALSE(RemoveRuleItem(rules, nullptr));
+  EXPECT_EQ((std::vector<std::string>{"a"}), Dests(rules));
+}
+
 TEST(RequestRules, KindRequestsBuildOneRulePerDest) {
   RuleList rules;
   EXPECT_FALSE(AddRequestRules(rules, Request(REQ_RUN, {})));
