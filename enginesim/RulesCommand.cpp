@@ -1,0 +1,91 @@
+// engine-sim rules / reload: the engine's view of the rule file.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/Messages.h"
+#include "enginesim/EngineSim.h"
+#include "rules/RuleFile.h"
+
+bool TakeOption(Args& args, const char* name, std::string& value, bool& ok) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != name) continue;
+    if (i + 1 >= args.size()) {
+      ok = false;
+      args.erase(args.begin() + static_cast<long>(i));
+      return false;
+    }
+    value = args[i + 1];
+    args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
+    return true;
+  }
+  return false;
+}
+
+bool TakeFlag(Args& args, const char* name) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == name) {
+      args.erase(args.begin() + static_cast<long>(i));
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ParseNumber(const std::string& text, unsigned long& value) {
+  if (text.empty() || text[0] == '-') return false;
+  char* end = nullptr;
+  errno = 0;
+  value = strtoul(text.c_str(), &end, 0);
+  return errno == 0 && end && *end == '\0' && value <= 0xFFFFFFFFul;
+}
+
+int CommandRules(Args args) {
+  bool ok = true;
+  std::string path = CRuleFile::DefaultPath(), mapping;
+  TakeOption(args, "--path", path, ok);
+  const bool hasMapping = TakeOption(args, "--mapping", mapping, ok);
+  if (!ok || !args.empty()) return kExitUsage;
+
+  CRuleFile file;
+  if (file.Open(path.c_str(), hasMapping ? mapping.c_str() : nullptr, RULE_FILE_SIZE, CMappedFile::kAccessRead,
+                false) != 0) {
+    fprintf(stderr, "engine-sim: cannot open the rule file %s\n", path.c_str());
+    return kExitOpen;
+  }
+  RuleList rules;
+  uint32_t count = 0, offset = 0;
+  const int result = file.ReadRules(rules, &count, &offset);
+  for (const auto& r : rules) {
+    printf("0x%02X\t0x%02X\t%u\t%s\t%s\n", static_cast<unsigned>(r->Type), static_cast<unsigned>(r->Kinds),
+           static_cast<unsigned>(r->Mode), r->Source.c_str(), r->Dest.c_str());
+  }
+  printf("# %u rules\n", static_cast<unsigned>(rules.size()));
+  fflush(stdout);
+  file.Reset();
+  if (result == -1) {
+    fprintf(stderr, "engine-sim: damaged record at offset %u\n", static_cast<unsigned>(offset));
+    return kExitDamaged;
+  }
+  return kExitOk;
+}
+
+int CommandReload(Args args) {
+  std::string title = "Varnokel";
+  bool ok = true;
+  TakeOption(args, "--title", title, ok);
+  if (!ok || !args.empty()) return kExitUsage;
+  HWND front = FindWindowA("#32770", title.c_str());
+  if (!front) {
+    fprintf(stderr, "engine-sim: no running front end (\"%s\")\n", title.c_str());
+    return kExitNoFrontEnd;
+  }
+  // Sent, not posted: when this returns the front end has reloaded.
+  DWORD_PTR answer = 0;
+  if (!SendMessageTimeoutA(front, WM_QX5_ACTIVATE, 1, 0, SMTO_ABORTIFHUNG, 30000, &answer)) {
+    fprintf(stderr, "engine-sim: the front end did not answer\n");
+    return kExitNoFrontEnd;
+  }
+  return kExitOk;
+}

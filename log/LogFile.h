@@ -1,0 +1,51 @@
+// CLogFile: the activity log QX5.log in the system directory, appended by the
+// access engine and read by the Log page's reader thread. The front end only
+// reads records; it rewrites the header whenever it opens the file.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "log/LogRecord.h"
+#include "rules/MappedFile.h"
+
+class CLogFile : public CMappedFile {
+ public:
+  static constexpr char kWrittenEventName[] = "LogFileEventWritten";
+
+  // eventName: the event the writer signals after every append; tests give
+  // their own so that they never meet a real writer.
+  explicit CLogFile(const char* eventName = kWrittenEventName);
+  ~CLogFile() override;
+
+  // Full path of the log: the system directory + "\QX5.log".
+  static std::string DefaultPath();
+
+  // 0 success, -1 failure (traced), -2 when path is null. The file is
+  // created when missing and always set to exactly maxSize bytes; its
+  // records survive. A read-only open of a file without the magic fails and
+  // leaves the object closed.
+  int Open(const char* path, const char* mappingName, uint32_t maxSize, uint32_t access, bool endMarker);
+  // Replaces the list by at most *count records (0 = no limit) from
+  // *position on, under the Read mutex. *count = records read, *position =
+  // where the next record starts. 0 (maximum reached), -3 (no valid record
+  // at the position), -4 (the position reached the reserve zone; the writer
+  // continues at 0, so does the reader), -1 (not open, or the wait was
+  // cancelled; then *count is 0 and the list empty).
+  int ReadItems(LogItemList& list, uint32_t* count, uint32_t* position);
+  // Cuts nothing (the log is not opened with the end-marker flag by the
+  // front end), closes everything; keeps the event unless dropEvent is set.
+  int CloseLog(int dropEvent);
+  // Closes view, mapping, file and mutexes and clears every field. flag 0:
+  // makes sure the written event is held; flag 1: drops a pending signal
+  // and lets the event go.
+  void Reset(int flag);
+
+  HANDLE WrittenEvent() const { return event_; }
+  const std::string& EventName() const { return eventName_; }
+
+ private:
+  std::string eventName_;
+  HANDLE event_ = nullptr;
+  std::unique_ptr<char[]> scratch_;
+};
