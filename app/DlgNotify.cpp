@@ -1,0 +1,106 @@
+#include "app/DlgNotify.h"
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include "framework/Module.h"
+#include "resource.h"
+#include "rules/RuleFile.h"
+
+namespace {
+std::atomic<UINT> g_tickPeriod{CDlgNotify::kDefaultTickMs};
+}  // namespace
+
+void CDlgNotify::SetTickPeriod(UINT ms) { g_tickPeriod = ms ? ms : kDefaultTickMs; }
+
+UINT CDlgNotify::TickPeriod() { return g_tickPeriod; }
+
+CDlgNotify::CDlgNotify(HWND parent, NOTIFY_JOB* job, std::string message)
+    : CDialogBase(IDD_NOTIFY, parent), message_(std::move(message)), job_(job),
+      cancel_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+  thread_.m_pJob = job_;
+}
+
+CDlgNotify::~CDlgNotify() {
+  // The worker works on the caller's job and on this object's thread
+  // record: it must be gone before either goes away.
+  StopWorker();
+}
+
+void CDlgNotify::StopWorker() {
+  if (thread_.m_hThread) {
+    if (!thread_.WaitForEnd(0)) {
+      if (cancel_) SetEvent(cancel_.Get());
+      thread_.WaitForEnd(INFINITE);
+    }
+  }
+  if (cancelInstalled_ && job_ && job_->ruleFile) job_->ruleFile->SetCancelEvent(previousCancel_);
+  cancelInstalled_ = false;
+}
+
+BOOL CDlgNotify::OnInitDialog() {
+  text_ = Item(IDC_NOTIFY_TEXT);
+  bar_ = Item(IDC_NOTIFY_PROGRESS);
+  SetWindowTextA(text_, message_.c_str());
+  SendMessageA(bar_, PBM_SETRANGE32, 0, 100);
+  const bool waitJob = job_ && (job_->operations & NOTIFY_WAIT_READER);
+  SendMessageA(bar_, PBM_SETSTEP, waitJob ? 10 : 5, 0);
+
+  if (job_ && job_->ruleFile && cancel_) {
+    previousCancel_ = job_->ruleFile->CancelEvent();
+    job_->ruleFile->SetCancelEvent(cancel_.Get());
+    cancelInstalled_ = true;
+  }
+  if (!job_ || !thread_.CreateThread(THREAD_PRIORITY_NORMAL, 0, 0, nullptr)) {
+    // Nothing will ever set the done event: let the first tick find it set.
+    SetEvent(thread_.DoneEvent());
+  }
+  SetTimer(m_hWnd, kTimerId, TickPeriod(), nullptr);
+  SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  return TRUE;
+}
+
+void CDlgNotify::Finish(INT_PTR result) {
+  SendMessageA(bar_, PBM_SETPOS, 100, 0);
+  KillTimer(m_hWnd, kTimerId);
+  closingPosition_ = static_cast<int>(SendMessageA(bar_, PBM_GETPOS, 0, 0));
+  EndDialog(result);
+}
+
+void CDlgNotify::OnTimer(UINT_PTR id) {
+  if (id != kTimerId || closingPosition_ >= 0) return;
+  ++ticksShown_;
+  const std::string format = LoadStr(IDS_NOTIFY_FORMAT);
+  SendMessageA(bar_, PBM_STEPIT, 0, 0);
+
+  if (job_ && (job_->operations & NOTIFY_WAIT_READER)) {
+    if (thread_.IsDone()) Finish(job_->stopped == 1 ? IDOK : IDCANCEL);
+    return;
+  }
+
+  char text[512];
+  snprintf(text, sizeof text, format.empty() ? "%s\nFinish %d%%" : format.c_str(), message_.c_str(), tick_ * 5);
+  lastText_ = text;
+  SetWindowTextA(text_, text);
+
+  if (thread_.IsDone()) {
+    Finish(IDOK);
+    return;
+  }
+  if (tick_ >= kTickLimit) {
+    tick_ = 0;
+    gaveUp_ = true;
+    // Give up the job without killing the worker: the cancel event ends
+    // its mutex waits, and its copy into the view is short and bounded.
+    if (cancel_) SetEvent(cancel_.Get());
+    thread_.WaitForEnd(INFINITE);
+    SetEvent(thread_.DoneEvent());
+    Finish(IDOK);
+    return;
+  }
+  ++tick_;
+}
+
+void CDlgNotify::OnDestroy() { KillTimer(m_hWnd, kTimerId); }
