@@ -143,6 +143,11 @@ LRESULT CBkDialogST::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       LRESULT r = 0;
       if (ReflectToChild(msg, wp, lp, r)) return r;
       if (!bitmap_) return Default();
+      // Read-only and disabled edit boxes send this message too; they keep
+      // their own background so that their text stays readable.
+      char cls[16] = {};
+      GetClassNameA(reinterpret_cast<HWND>(lp), cls, sizeof cls);
+      if (lstrcmpiA(cls, "Edit") == 0) return Default();
       Default();
       SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);
       return reinterpret_cast<LRESULT>(nullBrush_);
