@@ -1,0 +1,90 @@
+// CSystemTray: one icon in the taskbar's notification area.
+//
+// The object owns a hidden 10x10 pop-up window that receives the icon's
+// callback message (when no parent is given) and the animation timer. It adds,
+// hides, shows, changes and removes the icon, plays an animation through a
+// list of icons from the program's resources, and turns mouse events on the
+// icon into the tray menu or the default menu command for a target window.
+#pragma once
+
+#include <shellapi.h>
+#include <windows.h>
+
+#include <vector>
+
+#include "framework/Window.h"
+
+class CSystemTray : public CWindow {
+ public:
+  // The animation timer's identifier, the same for every instance.
+  static constexpr UINT_PTR kAnimationTimerId = 4567;
+  // Longest tooltip the shell's record holds (plus the terminating zero).
+  static constexpr size_t kMaxTipLength = 63;
+
+  // The shell calls go through these so that tests can watch them.
+  using ShellNotifyFn = BOOL(WINAPI *)(DWORD message, NOTIFYICONDATAA *data);
+  using TrackMenuFn = BOOL(WINAPI *)(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner, const RECT *rect);
+  using TickFn = ULONGLONG(WINAPI *)();
+  static ShellNotifyFn s_shellNotify;
+  static TrackMenuFn s_trackMenu;
+  static TickFn s_tickCount;
+
+  CSystemTray();
+  ~CSystemTray() override;
+
+  bool CreateTrayIcon(HWND parent, UINT callbackMessage, const char *tooltip, HICON icon, UINT id);
+  void DeleteTrayIcon();
+  bool HideTrayIcon();
+  bool ShowTrayIcon();
+  bool ChangeIcon(HICON icon);
+  HICON CurrentIcon() const;
+
+  bool LoadAnimationIcons(UINT first, UINT last);
+  bool StartAnimation(UINT delayMs, int periodSeconds);
+  bool NextAnimationFrame();
+  bool EndAnimation();
+
+  bool SetDefaultMenuItem(UINT item, bool byPosition);
+
+  // The window that receives the tray menu's commands (the main window).
+  void SetTargetWindow(HWND target) { target_ = target; }
+  HWND TargetWindow() const { return target_; }
+
+  // Handles the icon's callback message; returns 1 when handled. Public so
+  // that a parent window that receives the callback can forward it.
+  virtual LRESULT OnIconNotify(UINT id, UINT mouseMsg);
+
+  bool Enabled() const { return enabled_; }
+  bool Hidden() const { return hidden_; }
+  bool Animating() const { return timerId_ != 0; }
+  size_t AnimationIconCount() const { return icons_.size(); }
+  HICON AnimationIcon(size_t index) const { return index < icons_.size() ? icons_[index] : nullptr; }
+  size_t CurrentAnimationIcon() const { return currentIcon_; }
+  HMENU Menu() const { return menu_; }
+  const NOTIFYICONDATAA &NotifyData() const { return nid_; }
+
+ protected:
+  LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+  void OnTimer();
+
+ private:
+  bool CreateOwnWindow();
+  BOOL Shell(DWORD message, UINT flags);
+  // The command of the tray menu's default item; 0 without a pop-up.
+  UINT DefaultCommand() const;
+
+  HMENU menu_ = nullptr;
+  bool enabled_ = false;
+  bool hidden_ = false;
+  NOTIFYICONDATAA nid_{};
+  std::vector<HICON> icons_;
+  UINT_PTR timerId_ = 0;
+  size_t currentIcon_ = 0;
+  ULONGLONG animationStart_ = 0;
+  int animationPeriod_ = 0;
+  HICON savedIcon_ = nullptr;
+  UINT defaultItem_ = 0;
+  bool defaultByPosition_ = true;
+  HWND target_ = nullptr;
+  UINT taskbarCreatedMsg_ = 0;
+};
