@@ -7,8 +7,9 @@
 // icon into the tray menu or the default menu command for a target window.
 #pragma once
 
-#include <shellapi.h>
 #include <windows.h>
+// after windows.h
+#include <shellapi.h>
 
 #include <vector>
 
