@@ -5,6 +5,9 @@
 // signalling "LogFileEventWritten" after every append.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -49,6 +52,8 @@ const char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Plain "\n" line ends whatever reads the output (scripts, tests).
+  _setmode(_fileno(stdout), _O_BINARY);
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
     fputs(kUsage, stderr);

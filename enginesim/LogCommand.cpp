@@ -190,7 +190,9 @@ int CommandLog(Args args) {
               (withSeq && !ParseNumber(seq, seqValue))))
     return kExitUsage;
 
-  CLogFile log(event.c_str());
+  // The log object is left to the process end: its destructor drops a
+  // pending signal of the written event, which only the reader may consume.
+  CLogFile& log = *new CLogFile(event.c_str());
   if (log.Open(path.c_str(), hasMapping ? mapping.c_str() : nullptr, LOG_FILE_SIZE, CMappedFile::kAccessReadWrite,
                false) != 0) {
     fprintf(stderr, "engine-sim: cannot open the log file %s\n", path.c_str());
@@ -206,6 +208,6 @@ int CommandLog(Args args) {
   } else {
     rc = Demo(log);
   }
-  log.CloseLog(1);
+  log.CloseLog(0);
   return rc;
 }
