@@ -38,9 +38,11 @@ HWND FindProcessWindow(DWORD pid, const char* title) {
   return ctx.found;
 }
 
+// Waits until the window is shown: a dialog becomes visible only after its
+// controls exist and its initialisation has run.
 HWND WaitForWindow(DWORD pid, const char* title, DWORD timeoutMs = 20000) {
   HWND hwnd = nullptr;
-  PumpUntil([&] { return (hwnd = FindProcessWindow(pid, title)) != nullptr; }, timeoutMs);
+  PumpUntil([&] { return (hwnd = FindProcessWindow(pid, title)) != nullptr && IsWindowVisible(hwnd); }, timeoutMs);
   return hwnd;
 }
 
