@@ -63,6 +63,9 @@ BOOL CDlgNotify::OnInitDialog() {
 }
 
 void CDlgNotify::Finish(INT_PTR result) {
+  // The worker has set its done event (or was stopped): let it return and
+  // give the rule file back to the caller as it was.
+  StopWorker();
   SendMessageA(bar_, PBM_SETPOS, 100, 0);
   KillTimer(m_hWnd, kTimerId);
   closingPosition_ = static_cast<int>(SendMessageA(bar_, PBM_GETPOS, 0, 0));

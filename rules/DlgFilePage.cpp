@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <unordered_set>
 
 #include "app/DlgNotify.h"
 #include "app/Messages.h"
@@ -189,10 +188,7 @@ void CDlgFilePage::EditSelected() {
 void CDlgFilePage::RemoveSelected() {
   std::vector<RULEFILE_ITEM*> selected = SelectedRules();
   if (selected.empty()) return;
-  // Remove exactly the selected items: comparing by equality could hit an
-  // earlier duplicate that a damaged or hand-made file may hold.
-  std::unordered_set<const RULEFILE_ITEM*> doomed(selected.begin(), selected.end());
-  rules_.remove_if([&](const std::unique_ptr<RULEFILE_ITEM>& r) { return doomed.count(r.get()) != 0; });
+  for (const RULEFILE_ITEM* item : selected) RemoveRuleItem(rules_, item);
   SaveRules(false);
   LoadRules();
 }
