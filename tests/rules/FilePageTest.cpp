@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "app/DlgNotify.h"
 #include "app/Messages.h"
 #include "common/TestSupport.h"
 #include "rules/DlgFilePage.h"
@@ -35,10 +36,15 @@ struct PageFixture {
                                 GetModuleHandleA(nullptr), nullptr);
   std::unique_ptr<CDlgFilePage> page = std::make_unique<CDlgFilePage>();
 
-  PageFixture() { page->SetRuleFilePath(path, mapping); }
+  PageFixture() {
+    // Every pass shows the progress window for one tick: keep it short.
+    CDlgNotify::SetTickPeriod(10);
+    page->SetRuleFilePath(path, mapping);
+  }
   ~PageFixture() {
     Destroy();
     DestroyWindow(parent);
+    CDlgNotify::SetTickPeriod(CDlgNotify::kDefaultTickMs);
   }
   bool Create() { return page->Create(parent); }
   void Destroy() {
@@ -79,6 +85,39 @@ struct PageFixture {
   }
 };
 
+// The page's list, its rows and the rule file all hold the same rules in
+// the same order.
+void ExpectInSync(const PageFixture& f) {
+  RuleList onDisk = f.FileRules();
+  const RuleList& rules = f.page->Rules();
+  ASSERT_EQ(rules.size(), onDisk.size());
+  ASSERT_EQ(static_cast<int>(rules.size()), f.RowCount());
+  auto disk = onDisk.begin();
+  int row = 0;
+  for (const auto& rule : rules) {
+    const RULEFILE_ITEM& d = **disk++;
+    EXPECT_EQ(rule->Type, d.Type);
+    EXPECT_EQ(rule->Kinds, d.Kinds);
+    EXPECT_EQ(rule->Mode, d.Mode);
+    EXPECT_EQ(rule->Source, d.Source);
+    EXPECT_EQ(rule->Dest, d.Dest);
+    EXPECT_EQ(rule->Dest, f.RowText(row));
+    ++row;
+  }
+}
+
+std::vector<std::string> Dests(const RuleList& rules) {
+  std::vector<std::string> out;
+  for (const auto& r : rules) out.push_back(r->Dest);
+  return out;
+}
+
+const RULEFILE_ITEM* Find(const RuleList& rules, const std::string& dest) {
+  for (const auto& r : rules)
+    if (r->Dest == dest) return r.get();
+  return nullptr;
+}
+
 }  // namespace
 
 TEST(FilePage, CreatesAsAChildAndStartsWithAnEmptyRuleSet) {
@@ -106,4 +145,251 @@ TEST(FilePage, KindRequestsMergeIntoOneRuleAndWiden) {
   EXPECT_EQ(KIND_RUN | KIND_COPY, onDisk.front()->Kinds);
   EXPECT_EQ(1, f.RowCount());
   EXPECT_EQ("C:\\docs\\a.txt", f.RowText(0));
+}
+
+TEST(FilePage, SourceTypeAndSystemFlagKeepRulesApart) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  f.Add(REQ_OPEN, {"C:\\x.doc"}, "*");
+  f.Add(REQ_OPEN, {"C:\\x.doc"}, "C:\\Program Files\\Word\\word.exe");
+  f.Add(REQ_OPEN, {"C:\\x.doc"}, "*", /*system=*/true);
+  f.Add(REQ_OPEN, {"C:\\x.doc"}, "*", false, TYPE_REGISTRY);
+  EXPECT_EQ(4u, f.page->Rules().size());
+  ExpectInSync(f);
+}
+
+TEST(FilePage, DestsDifferingInCaseMergeAndKeepTheFirstText) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  f.Add(REQ_DELETE, {"C:\\Secret\\Plan.TXT"});
+  f.Add(REQ_FIND, {"c:\\secret\\plan.txt"}, "");  // an empty source means "*"
+  ASSERT_EQ(1u, f.page->Rules().size());
+  EXPECT_EQ("C:\\Secret\\Plan.TXT", f.page->Rules().front()->Dest);
+  EXPECT_EQ("*", f.page->Rules().front()->Source);
+  EXPECT_EQ(KIND_DELETE | KIND_FIND, f.page->Rules().front()->Kinds);
+  ExpectInSync(f);
+}
+
+TEST(FilePage, OrdinaryRulesGoToTheFrontSystemRulesToTheBack) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  f.Add(REQ_RUN, {"a"});
+  f.Add(REQ_MODIFY, {"sys1"}, "*", true);
+  f.Add(REQ_RUN, {"b"});
+  f.Add(REQ_MODIFY, {"sys2"}, "*", true);
+  RULE_REQUEST alt;
+  alt.Code = REQ_RUN;
+  alt.Source = "*";
+  alt.Dests = {"c", "d"};
+  alt.AltMode = 1;
+  f.Send(&alt);
+  EXPECT_EQ((std::vector<std::string>{"d", "c", "b", "a", "sys1", "sys2"}), Dests(f.page->Rules()));
+  EXPECT_EQ(RULE_MODE_ALT, Find(f.page->Rules(), "c")->Mode);
+  EXPECT_EQ(RULE_MODE_NORMAL, Find(f.page->Rules(), "a")->Mode);
+  EXPECT_EQ(TYPE_FILE | TYPE_SYSTEM, Find(f.page->Rules(), "sys2")->Type);
+  ExpectInSync(f);
+}
+
+TEST(FilePage, RemovingSelectedRowsRemovesExactlyThoseAndKeepsTheOrder) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  f.Add(REQ_RUN, {"r1", "r2", "r3", "r4", "r5", "r6"});
+  ASSERT_EQ((std::vector<std::string>{"r6", "r5", "r4", "r3", "r2", "r1"}), Dests(f.page->Rules()));
+  f.Select({0, 2, 3});
+  RULE_REQUEST remove;
+  remove.Code = REQ_REMOVE_SELECTED;
+  f.Send(&remove);
+  EXPECT_EQ((std::vector<std::string>{"r5", "r2", "r1"}), Dests(f.page->Rules()));
+  ExpectInSync(f);
+  // Nothing selected (a rebuild clears the selection): nothing happens.
+  auto bytes = ReadFileBytes(f.path);
+  f.Send(&remove);
+  EXPECT_EQ(3u, f.page->Rules().size());
+  EXPECT_EQ(bytes, ReadFileBytes(f.path));
+}
+
+TEST(FilePage, NullRequestReloadsWithoutWriting) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  f.Add(REQ_RUN, {"old"});
+  {
+    // Somebody else rewrites the file (another instance, say).
+    CRuleFile other;
+    ASSERT_EQ(0, other.Open(f.path.c_str(), f.mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessReadWrite, false));
+    RuleList rules;
+    rules.push_back(MakeRule("*", "new1", TYPE_FILE, KIND_COPY, RULE_MODE_NORMAL));
+    rules.push_back(MakeRule("*", "new2", TYPE_REGISTRY, KIND_OPEN, RULE_MODE_NORMAL));
+    ASSERT_EQ(0, other.WriteRules(rules));
+    other.CloseAfterWrite();
+  }
+  auto bytes = ReadFileBytes(f.path);
+  f.Send(nullptr);
+  EXPECT_EQ((std::vector<std::string>{"new1", "new2"}), Dests(f.page->Rules()));
+  EXPECT_EQ(bytes, ReadFileBytes(f.path));
+  ExpectInSync(f);
+}
+
+TEST(FilePage, RequestsWithoutDestsWriteNothing) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  f.Add(REQ_RUN, {"keep"});
+  auto bytes = ReadFileBytes(f.path);
+  int editorCalls = 0;
+  f.page->SetEditRunner([&](HWND, std::vector<RULEFILE_ITEM*>&, uint32_t) {
+    ++editorCalls;
+    return IDOK;
+  });
+  f.Add(REQ_COPY, {});
+  f.Add(REQ_EDIT_NEW, {});
+  RULE_REQUEST edit;
+  edit.Code = REQ_EDIT_SELECTED;
+  f.Send(&edit);  // no selection
+  EXPECT_EQ(0, editorCalls);
+  EXPECT_EQ(bytes, ReadFileBytes(f.path));
+  EXPECT_EQ(1u, f.page->Rules().size());
+}
+
+TEST(FilePage, EditNewOffersFreshFileRulesAndCancelChangesNothing) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  f.Add(REQ_RUN, {"existing"});
+  auto bytes = ReadFileBytes(f.path);
+  std::vector<std::string> offered;
+  uint32_t offeredMode = 99;
+  f.page->SetEditRunner([&](HWND parent, std::vector<RULEFILE_ITEM*>& rules, uint32_t mode) {
+    EXPECT_EQ(f.page->m_hWnd, parent);
+    offeredMode = mode;
+    for (RULEFILE_ITEM* r : rules) {
+      offered.push_back(r->Dest);
+      EXPECT_EQ(TYPE_FILE, r->Type);
+      EXPECT_EQ(0u, r->Kinds);
+      EXPECT_EQ(RULE_MODE_NORMAL, r->Mode);
+      EXPECT_EQ("*", r->Source);
+    }
+    return IDCANCEL;
+  });
+  // The request's type, system and alternate-mode fields do not count here.
+  RULE_REQUEST req;
+  req.Code = REQ_EDIT_NEW;
+  req.Dests = {"D:\\one", "D:\\two"};
+  req.System = 1;
+  req.AltMode = 1;
+  req.Type = TYPE_REGISTRY;
+  f.Send(&req);
+  EXPECT_EQ((std::vector<std::string>{"D:\\one", "D:\\two"}), offered);
+  EXPECT_EQ(0u, offeredMode);
+  EXPECT_EQ(bytes, ReadFileBytes(f.path));
+  EXPECT_EQ(1u, f.page->Rules().size());
+}
+
+TEST(FilePage, EditNewMergesTheConfirmedRules) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  f.Add(REQ_RUN, {"D:\\one"});
+  f.page->SetEditRunner([&](HWND, std::vector<RULEFILE_ITEM*>& rules, uint32_t) {
+    for (RULEFILE_ITEM* r : rules) r->Kinds = KIND_PRINT;
+    return IDOK;
+  });
+  f.Add(REQ_EDIT_NEW, {"D:\\ONE", "D:\\two"});
+  ASSERT_EQ(2u, f.page->Rules().size());
+  EXPECT_EQ(KIND_RUN | KIND_PRINT, Find(f.page->Rules(), "D:\\one")->Kinds);
+  EXPECT_EQ(KIND_PRINT, Find(f.page->Rules(), "D:\\two")->Kinds);
+  ExpectInSync(f);
+}
+
+TEST(FilePage, EditSelectedPassesTheLiveRulesAndLocksSystemRules) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  f.Add(REQ_RUN, {"a", "b", "c"});
+  f.Add(REQ_MODIFY, {"sys"}, "*", true);
+  std::vector<std::string> offered;
+  uint32_t offeredMode = 99;
+  f.page->SetEditRunner([&](HWND, std::vector<RULEFILE_ITEM*>& rules, uint32_t mode) {
+    offered.clear();
+    for (RULEFILE_ITEM* r : rules) {
+      offered.push_back(r->Dest);
+      r->Kinds = KIND_OPEN;
+    }
+    offeredMode = mode;
+    return mode == 8 ? IDCANCEL : IDOK;
+  });
+  RULE_REQUEST edit;
+  edit.Code = REQ_EDIT_SELECTED;
+  f.Select({0, 2});
+  f.Send(&edit);
+  EXPECT_EQ((std::vector<std::string>{"c", "a"}), offered);
+  EXPECT_EQ(0u, offeredMode);
+  EXPECT_EQ(KIND_OPEN, Find(f.page->Rules(), "a")->Kinds);
+  EXPECT_EQ(KIND_RUN, Find(f.page->Rules(), "b")->Kinds);
+  ExpectInSync(f);
+
+  f.Select({1, 3});
+  f.Send(&edit);
+  EXPECT_EQ((std::vector<std::string>{"b", "sys"}), offered);
+  EXPECT_EQ(8u, offeredMode);
+}
+
+TEST(FilePage, DoubleClickEditsOnlyWithASelection) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  f.Add(REQ_RUN, {"a", "b"});
+  int calls = 0;
+  f.page->SetEditRunner([&](HWND, std::vector<RULEFILE_ITEM*>& rules, uint32_t) {
+    ++calls;
+    EXPECT_EQ(1u, rules.size());
+    return IDCANCEL;
+  });
+  NMITEMACTIVATE click{};
+  click.hdr.hwndFrom = f.page->ListWindow();
+  click.hdr.idFrom = GetDlgCtrlID(f.page->ListWindow());
+  click.hdr.code = NM_DBLCLK;
+  click.iItem = -1;
+  SendMessageA(f.page->m_hWnd, WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+  EXPECT_EQ(0, calls);
+  f.Select({1});
+  click.iItem = 1;
+  SendMessageA(f.page->m_hWnd, WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+  EXPECT_EQ(1, calls);
+}
+
+TEST(FilePage, CopyProtectedPathsFollowEveryReload) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  f.Add(REQ_OPEN, {"C:\\file.txt"});
+  f.Add(REQ_COPY, {"hkey_local_machine\\Software\\X"}, "*", false, TYPE_REGISTRY);
+  f.Add(REQ_OPEN, {"hkey_local_machine\\Software\\Y"}, "*", false, TYPE_REGISTRY);
+  EXPECT_TRUE(NoCopyPaths::Contains("c:\\FILE.txt"));
+  EXPECT_TRUE(NoCopyPaths::Contains("hkey_local_machine\\Software\\X"));
+  EXPECT_FALSE(NoCopyPaths::Contains("hkey_local_machine\\Software\\Y"));
+  f.Select({0, 1, 2});
+  RULE_REQUEST remove;
+  remove.Code = REQ_REMOVE_SELECTED;
+  f.Send(&remove);
+  EXPECT_TRUE(NoCopyPaths::Snapshot().empty());
+}
+
+TEST(FilePage, DestroyWritesTheRulesAndFreesTheFile) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  f.Add(REQ_PRINT, {"p1", "p2"});
+  f.Destroy();
+  EXPECT_EQ(nullptr, f.page->m_hWnd);
+  EXPECT_TRUE(f.page->Rules().empty());
+  RuleList onDisk = f.FileRules();
+  EXPECT_EQ((std::vector<std::string>{"p2", "p1"}), Dests(onDisk));
+  // A new page finds them again.
+  PageFixture g;
+  g.path = f.path;
+  g.mapping = f.mapping;
+  g.page->SetRuleFilePath(g.path, g.mapping);
+  ASSERT_TRUE(g.Create());
+  EXPECT_EQ((std::vector<std::string>{"p2", "p1"}), Dests(g.page->Rules()));
+}
+
+TEST(FilePage, DeletingThePageObjectStillWritesTheRules) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  f.Add(REQ_RUN, {"kept"});
+  f.page.reset();
+  EXPECT_EQ((std::vector<std::string>{"kept"}), Dests(f.FileRules()));
 }
