@@ -1,0 +1,210 @@
+// The built-in system rules: the twelve requests as built, and what they
+// do to a real Files page and its rule file.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+
+#include "app/DlgNotify.h"
+#include "app/SystemRules.h"
+#include "common/TestSupport.h"
+#include "rules/DlgFilePage.h"
+
+using namespace testsupport;
+
+namespace {
+
+SystemPaths FullPaths() {
+  SystemPaths p;
+  p.programFiles = "C:\\Program Files";
+  p.qqDir = "D:\\Apps\\QQ";
+  p.windowsDir = "C:\\WINDOWS";
+  p.systemDir = "C:\\WINDOWS\\system32";
+  p.startupFolders = {"C:\\All Users\\Startup", "C:\\All Users\\AltStartup", "C:\\Me\\Startup", "C:\\Me\\AltStartup"};
+  return p;
+}
+
+struct Page {
+  std::string dir = MakeTempDir("sysrules");
+  std::string path = dir + "\\QX5Rule.rle";
+  std::string mapping;
+  HWND main = CreateWindowExA(0, "STATIC", "main", WS_OVERLAPPEDWINDOW, 0, 0, 600, 400, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+  CDlgFilePage page;
+  Page() {
+    static std::atomic<int> n{0};
+    mapping = "VkTest.sys." + std::to_string(GetCurrentProcessId()) + "." + std::to_string(GetTickCount()) + "." +
+              std::to_string(n++);
+    CDlgNotify::SetTickPeriod(5);
+    page.SetRuleFilePath(path, mapping);
+    page.Create(main);
+  }
+  ~Page() {
+    DestroyWindow(page.m_hWnd);
+    DestroyWindow(main);
+    CDlgNotify::SetTickPeriod(CDlgNotify::kDefaultTickMs);
+  }
+  void AddOrdinary(const std::string& dest) {
+    RULE_REQUEST req;
+    req.Code = REQ_RUN;
+    req.Source = "*";
+    req.Dests = {dest};
+    SendMessageA(page.m_hWnd, WM_USER + 4097, reinterpret_cast<WPARAM>(&req), 0);
+  }
+};
+
+}  // namespace
+
+TEST(SystemRules, TwelveRequestsInOrderWithTheirFields) {
+  auto reqs = BuildSystemRuleRequests(FullPaths());
+  ASSERT_EQ(12u, reqs.size());
+  const uint32_t codes[12] = {REQ_MODIFY, REQ_RUN, REQ_MODIFY, REQ_RUN, REQ_MODIFY, REQ_RUN,
+                              REQ_MODIFY, REQ_OPEN, REQ_MODIFY, REQ_RUN, REQ_MODIFY, REQ_MODIFY};
+  const size_t destCounts[12] = {10, 1, 9, 1, 10, 1, 2, 2, 30, 1, 12, 57};
+  for (size_t i = 0; i < 12; ++i) {
+    SCOPED_TRACE(i + 1);
+    EXPECT_EQ(codes[i], reqs[i].Code);
+    EXPECT_EQ(destCounts[i], reqs[i].Dests.size());
+    EXPECT_EQ(1, reqs[i].System);
+    EXPECT_EQ((i == 9 || i == 10) ? 1 : 0, reqs[i].AltMode);
+    EXPECT_EQ(i == 11 ? TYPE_REGISTRY : TYPE_FILE, reqs[i].Type);
+  }
+  EXPECT_EQ("C:\\Program Files\\Internet Explorer\\iexplore.exe", reqs[0].Source);
+  EXPECT_EQ(reqs[0].Source, reqs[1].Source);
+  EXPECT_EQ("C:\\Program Files\\MSN Messenger\\msnmsgr.exe", reqs[2].Source);
+  for (int i = 4; i < 8; ++i) EXPECT_EQ("D:\\Apps\\QQ\\QQ.exe", reqs[i].Source);
+  for (int i = 8; i < 12; ++i) EXPECT_EQ("*", reqs[i].Source);
+  EXPECT_EQ("*.hta", reqs[0].Dests[7]);
+  EXPECT_EQ("*.ini", reqs[2].Dests[7]);  // set B has no "*.hta"
+  EXPECT_EQ("*.js", reqs[10].Dests[8]);
+  EXPECT_EQ((std::vector<std::string>{"*"}), reqs[1].Dests);
+  EXPECT_EQ((std::vector<std::string>{"D:\\Apps\\QQ\\AD\\*", "D:\\Apps\\QQ\\flashshow\\*"}), reqs[6].Dests);
+  EXPECT_EQ(reqs[6].Dests, reqs[7].Dests);
+  EXPECT_EQ("hkey_current_user\\Software\\Microsoft\\Windows\\CurrentVersion\\Run*", reqs[11].Dests.front());
+  EXPECT_EQ("hkey_local_machine\\System\\ControlSet*\\Control\\Session Manager\\Environment", reqs[11].Dests[17]);
+  EXPECT_EQ("hkey_current_user\\*Control Panel\\Desktop", reqs[11].Dests.back());
+}
+
+TEST(SystemRules, RequestNineHoldsThirtyDestinationsInOrder) {
+  auto reqs = BuildSystemRuleRequests(FullPaths());
+  const auto& d = reqs[8].Dests;
+  ASSERT_EQ(30u, d.size());
+  EXPECT_EQ("D:\\Apps\\QQ\\AD\\*", d[0]);
+  EXPECT_EQ("D:\\Apps\\QQ\\flashshow\\*", d[1]);
+  EXPECT_EQ("C:\\All Users\\Startup\\*", d[2]);
+  EXPECT_EQ("C:\\All Users\\AltStartup\\*", d[3]);
+  EXPECT_EQ("C:\\Me\\Startup\\*", d[4]);
+  EXPECT_EQ("C:\\Me\\AltStartup\\*", d[5]);
+  EXPECT_EQ("C:\\WINDOWS\\*.dll", d[6]);
+  EXPECT_EQ("C:\\WINDOWS\\drivers\\etc\\hosts", d[16]);
+  EXPECT_EQ("C:\\WINDOWS\\system32\\*.dll", d[17]);
+  EXPECT_EQ("C:\\WINDOWS\\system32\\Tasks\\*", d[27]);
+  EXPECT_EQ("*\\desktop.ini", d[28]);
+  EXPECT_EQ("*\\AutoRun.inf", d[29]);
+}
+
+TEST(SystemRules, MissingFoldersAndInstallation) {
+  SystemPaths p = FullPaths();
+  p.startupFolders = {"C:\\Me\\Startup"};
+  p.programFiles.clear();
+  p.qqDir.clear();
+  auto reqs = BuildSystemRuleRequests(p);
+  ASSERT_EQ(12u, reqs.size());
+  EXPECT_EQ(27u, reqs[8].Dests.size());
+  EXPECT_EQ("C:\\Me\\Startup\\*", reqs[8].Dests[2]);
+  EXPECT_EQ("C:\\WINDOWS\\*.dll", reqs[8].Dests[3]);
+  // Unknown directories: the programs are named wherever they are.
+  EXPECT_EQ("*\\Internet Explorer\\iexplore.exe", reqs[0].Source);
+  EXPECT_EQ("*\\MSN Messenger\\msnmsgr.exe", reqs[3].Source);
+  EXPECT_EQ("*\\QQ.exe", reqs[5].Source);
+  // The QQ folders stay rooted, never a wildcard that would match any "AD".
+  EXPECT_EQ((std::vector<std::string>{"\\AD\\*", "\\flashshow\\*"}), reqs[7].Dests);
+  EXPECT_EQ("\\AD\\*", reqs[8].Dests[0]);
+
+  // An install value with its own trailing backslash gets no second one.
+  p.qqDir = "E:\\QQ\\";
+  reqs = BuildSystemRuleRequests(p);
+  EXPECT_EQ("E:\\QQ\\QQ.exe", reqs[4].Source);
+  EXPECT_EQ("E:\\QQ\\AD\\*", reqs[6].Dests[0]);
+}
+
+TEST(SystemRules, QueryReadsTheInstallValueAndTheNamedFolders) {
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TENCENT\\QQ", 0, nullptr, 0,
+                                           KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr));
+  const char value[] = "F:\\Tencent\\QQ";
+  RegSetValueExA(key, "Install", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value);
+  RegCloseKey(key);
+  SystemPaths p = QuerySystemPaths();
+  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TENCENT\\QQ", KEY_WOW64_32KEY, 0);
+  EXPECT_EQ("F:\\Tencent\\QQ", p.qqDir);
+  EXPECT_FALSE(p.windowsDir.empty());
+  EXPECT_FALSE(p.systemDir.empty());
+  EXPECT_FALSE(p.programFiles.empty());
+  for (const std::string& folder : p.startupFolders) {
+    EXPECT_FALSE(folder.empty());
+    EXPECT_NE('\\', folder.back());
+  }
+}
+
+TEST(SystemRules, AllRulesAreSystemRulesAtTheBackAndRunningTwiceChangesNothing) {
+  Page page;
+  page.AddOrdinary("C:\\mine.txt");
+  std::vector<size_t> rulesAtNotice;
+  SetSystemRulesNotice([&](HWND owner, const std::string& text) {
+    EXPECT_EQ(page.main, owner);
+    EXPECT_NE(std::string::npos, text.find("to remove the system rules"));
+    rulesAtNotice.push_back(page.page.Rules().size());
+  });
+  SendSystemRuleRequests(page.main, page.page.m_hWnd, BuildSystemRuleRequests(FullPaths()));
+  // 10+1+9+1+10+1+2 (+0: request 8 merges) +30+1+12+57, behind the one
+  // ordinary rule.
+  const RuleList& rules = page.page.Rules();
+  ASSERT_EQ(1u + 134u, rules.size());
+  EXPECT_EQ("C:\\mine.txt", rules.front()->Dest);
+  bool first = true;
+  for (const auto& r : rules) {
+    if (first) {
+      first = false;
+      continue;
+    }
+    EXPECT_TRUE(r->Type & TYPE_SYSTEM) << r->Dest;
+  }
+  // Requests 7 and 8: two rules, each denying modifying and opening.
+  int qqFolderRules = 0;
+  for (const auto& r : rules) {
+    if (r->Source != "D:\\Apps\\QQ\\QQ.exe" || r->Dest.find("\\AD\\*") == std::string::npos) continue;
+    ++qqFolderRules;
+    EXPECT_EQ(KIND_MODIFY | KIND_OPEN, r->Kinds);
+  }
+  for (const auto& r : rules)
+    if (r->Source == "D:\\Apps\\QQ\\QQ.exe" && r->Dest == "D:\\Apps\\QQ\\flashshow\\*") {
+      ++qqFolderRules;
+      EXPECT_EQ(KIND_MODIFY | KIND_OPEN, r->Kinds);
+    }
+  EXPECT_EQ(2, qqFolderRules);
+  // Alternate mode only for requests 10 and 11.
+  for (const auto& r : rules) {
+    const bool alt = r->Source == "*" && r->Type == (TYPE_FILE | TYPE_SYSTEM) &&
+                     (r->Dest == "*" || r->Dest == "*.js" || r->Dest == "*.jar" ||
+                      (r->Dest.rfind("*.", 0) == 0 && r->Dest.find('\\') == std::string::npos));
+    EXPECT_EQ(alt ? RULE_MODE_ALT : RULE_MODE_NORMAL, r->Mode) << r->Dest;
+  }
+
+  const auto bytes = ReadFileBytes(page.path);
+  AddSystemRules(page.main, page.page.m_hWnd);  // real folders: adds its own
+  SetSystemRulesNotice({});
+  ASSERT_EQ(1u, rulesAtNotice.size());
+  EXPECT_EQ(1u + 134u, rulesAtNotice[0]);  // the notice comes before any request
+  // Running the same requests again leaves the file as it was.
+  const auto afterReal = ReadFileBytes(page.path);
+  const size_t countAfterReal = page.page.Rules().size();
+  SendSystemRuleRequests(page.main, page.page.m_hWnd, BuildSystemRuleRequests(FullPaths()));
+  EXPECT_EQ(afterReal, ReadFileBytes(page.path));
+  EXPECT_EQ(countAfterReal, page.page.Rules().size());
+  SendSystemRuleRequests(page.main, page.page.m_hWnd, BuildSystemRuleRequests(QuerySystemPaths()));
+  EXPECT_EQ(afterReal, ReadFileBytes(page.path));
+  EXPECT_NE(bytes, afterReal);
+}
