@@ -312,6 +312,7 @@
 #define IDS_RULE_MODIFY       230
 #define IDS_VALUE_SELECT_KEY  231
 #define IDS_VALUE_CHANGE      232
+#define IDS_NO_KIND_CHECKED   233 /* a new rule must deny at least one kind of access */
 
 /* Tips window: labels, category names (list order 220, 197..204) and hints
  * (219, 205..212). */
