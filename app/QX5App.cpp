@@ -9,6 +9,7 @@
 #include "resource.h"
 #include "settings/DlgPassword.h"
 #include "settings/Settings.h"
+#include "ui/SkinMenu.h"
 
 const char* const CQX5App::kSiblingMutexes[3] = {
     "Quorvex Registry Firewall by Tirelmo",
@@ -52,6 +53,10 @@ bool CQX5App::InitInstance() {
     if (HWND first = FindWindowA("#32770", title.c_str())) SendMessageA(first, WM_QX5_ACTIVATE, 0, 0);
     return false;
   }
+
+  // Owner-drawn menus for this thread (gradient backgrounds and the left
+  // column, 10 pixels of item padding).
+  CSkinMenu::Enable(CSkinMenu::kStyleGradient | CSkinMenu::kStyleLeftColumn, 10);
 
   CQX5Dlg dlg;
   m_pMainWnd = &dlg;
