@@ -101,6 +101,20 @@ void AddPath(RULE_REQUEST& req, const char* path) {
 
 }  // namespace
 
+std::vector<std::string> SplitOpenFileList(const char* buffer) {
+  std::vector<std::string> paths;
+  if (!buffer || !*buffer) return paths;
+  const char* next = buffer + std::strlen(buffer) + 1;
+  if (*next == '\0') {
+    paths.emplace_back(buffer);
+    return paths;
+  }
+  std::string dir = buffer;
+  if (dir.back() != '\\') dir += '\\';
+  for (; *next; next += std::strlen(next) + 1) paths.push_back(dir + next);
+  return paths;
+}
+
 CQX5Dlg::CQX5Dlg() : CBkDialogST(IDD_MAIN) {}
 
 CQX5Dlg::~CQX5Dlg() {
@@ -251,17 +265,7 @@ bool CQX5Dlg::AskForFiles(const char* filter, std::vector<std::string>& paths) {
   ofn.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
   if (!GetOpenFileNameA(&ofn)) return false;
 
-  // One file: its full path. Several: the directory, then each name, each
-  // ended by a NUL, the list ended by a second NUL.
-  const char* first = buffer.data();
-  const char* next = first + std::strlen(first) + 1;
-  if (*next == '\0') {
-    paths.emplace_back(first);
-    return true;
-  }
-  std::string dir = first;
-  if (!dir.empty() && dir.back() != '\\') dir += '\\';
-  for (; *next; next += std::strlen(next) + 1) paths.push_back(dir + next);
+  paths = SplitOpenFileList(buffer.data());
   return true;
 }
 

@@ -62,9 +62,16 @@ struct StartupFixture : testing::Test {
   }
   void TearDown() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey); }
 
-  // Ends a running instance the way the user does: the tray menu's Exit.
-  static void Exit(Process& p, HWND mainWindow) {
+  // Ends a running instance the way the user does: the tray menu's Exit,
+  // which asks for the password when one is set.
+  static void Exit(Process& p, HWND mainWindow, const char* password = nullptr) {
     PostMessageA(mainWindow, WM_COMMAND, MAKEWPARAM(ID_TRAY_EXIT, 0), 0);
+    if (password) {
+      HWND dlg = WaitForWindow(p.id, "Password");
+      ASSERT_NE(nullptr, dlg);
+      DialogDriver::SetItemText(dlg, IDC_PWD_NEW, password);
+      DialogDriver::Click(dlg, IDOK);
+    }
     EXPECT_EQ(0u, p.Wait(30000));
   }
 };
@@ -128,7 +135,7 @@ TEST_F(StartupFixture, ACancelledPasswordEndsSilentlyAndTheRightOneStarts) {
   GetClassNameA(main, cls, sizeof cls);
   EXPECT_STREQ("#32770", cls);
   EXPECT_NE(nullptr, GetMenu(main));  // the main window, not a message box
-  Exit(p, main);
+  Exit(p, main, "Abc1");
 }
 
 TEST_F(StartupFixture, ARunningSiblingProgramIsReportedBeforeThePassword) {
