@@ -6,8 +6,10 @@
 
 #include <cstring>
 
+#include "app/CustomRules.h"
 #include "app/DlgAbout.h"
 #include "app/Messages.h"
+#include "app/SystemRules.h"
 #include "framework/Module.h"
 #include "log/DlgPageLog.h"
 #include "resource.h"
@@ -226,7 +228,15 @@ void CQX5Dlg::SetUpButtons() {
   }
 }
 
-void CQX5Dlg::SetUpTray() {}
+void CQX5Dlg::SetUpTray() {
+  // No parent: the icon's notifications go to the tray's own window, which
+  // sends the menu commands here.
+  tray_.SetTargetWindow(m_hWnd);
+  tray_.CreateTrayIcon(nullptr, WM_TRAY_NOTIFY, LoadStr(IDS_APP_TITLE).c_str(), smallIcon_, IDR_TRAYMENU);
+  tray_.LoadAnimationIcons(IDI_ANIM_FIRST, IDI_ANIM_LAST);
+  tray_.SetDefaultMenuItem(0, true);
+  tray_.HideTrayIcon();
+}
 
 void CQX5Dlg::OpenTipsCategory(int) {
   // Nothing to show until the program has its tips window.
@@ -335,12 +345,17 @@ void CQX5Dlg::NextPage() {
 }
 
 void CQX5Dlg::HideToTray() {
-  // The tray icon arrives with the notification-area class; until then
-  // the window is only hidden.
+  if (g_bTrayIcon) {
+    tray_.ShowTrayIcon();
+    tray_.StartAnimation(40, 2);
+  }
   ShowWindow(m_hWnd, SW_HIDE);
 }
 
-void CQX5Dlg::ShowFromTray() { ShowWindow(m_hWnd, SW_SHOW); }
+void CQX5Dlg::ShowFromTray() {
+  tray_.HideTrayIcon();
+  ShowWindow(m_hWnd, SW_SHOW);
+}
 
 bool CQX5Dlg::OnCommand(UINT id, UINT code, HWND control) {
   if (const ButtonDef* def = ButtonById(id); def && control) {
@@ -366,10 +381,16 @@ bool CQX5Dlg::OnCommand(UINT id, UINT code, HWND control) {
     case ID_TRAY_OPEN:
       if (CheckPassword()) ShowFromTray();
       return true;
-    case ID_TRAY_HIDE: return true;
+    case ID_TRAY_HIDE: tray_.HideTrayIcon(); return true;
     case ID_TRAY_EXIT:
-      if (CheckPassword()) CDialogBase::OnOK();
+      if (CheckPassword()) {
+        tray_.HideTrayIcon();
+        CDialogBase::OnOK();
+      }
       return true;
+    case ID_ADD_SYSTEM_RULE: AddSystemRules(m_hWnd, Page(0)); return true;
+    case ID_ADD_CUSTOM_RULE: AddCustomRule(m_hWnd, Page(0), 1); return true;
+    case ID_ADD_REGISTRY_RULE: AddCustomRule(m_hWnd, Page(0), 2); return true;
     case ID_NOP_COMMAND: return true;
     default: return false;
   }

@@ -15,6 +15,7 @@
 #include "ui/BkDialogST.h"
 #include "ui/ButtonST.h"
 #include "ui/SkinMenu.h"
+#include "ui/SystemTray.h"
 #include "ui/XTabCtrl.h"
 
 // The paths of an open-file dialog's multiple-selection buffer: one full
@@ -39,6 +40,7 @@ class CQX5Dlg : public CBkDialogST, public ISkinMenuPainter {
   CXTabCtrl& Tabs() { return tab_; }
   CButtonST& Button(int index) { return buttons_[index]; }
   CSkinMenu& Skin() { return skin_; }
+  CSystemTray& Tray() { return tray_; }
   HWND Page(int index) const;
   // The request code that a drop at this screen point makes: the kind bit
   // of the rule-kind button there, otherwise REQ_EDIT_NEW.
@@ -91,6 +93,7 @@ class CQX5Dlg : public CBkDialogST, public ISkinMenuPainter {
   CXTabCtrl tab_;
   HIMAGELIST tabImages_ = nullptr;
   std::unique_ptr<CBkDialogST> pages_[kPageCount];
+  CSystemTray tray_;
   CSkinMenu skin_;
   HICON icon_ = nullptr;
   HICON smallIcon_ = nullptr;

@@ -14,6 +14,7 @@
 #include "common/TestSupport.h"
 #include "framework/Handle.h"
 #include "resource.h"
+#include "settings/Settings.h"
 
 namespace {
 
@@ -372,6 +373,80 @@ TEST_F(MainWindow, ActivateWithNonZeroAsksTheFilesPageToReload) {
   EXPECT_EQ(0, dlg.Send(WM_QX5_ACTIVATE, 1, 0));
   ASSERT_EQ(1u, dlg.requests.size());
   EXPECT_TRUE(dlg.requests[0].null);
+}
+
+// The shell's notification-area calls, recorded instead of made.
+std::vector<DWORD> g_shellCalls;
+BOOL WINAPI FakeShellNotify(DWORD message, NOTIFYICONDATAA*) {
+  g_shellCalls.push_back(message);
+  return TRUE;
+}
+
+class MainWindowWithTray : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved = CSystemTray::s_shellNotify;
+    CSystemTray::s_shellNotify = &FakeShellNotify;
+    g_shellCalls.clear();
+    ASSERT_TRUE(dlg.Create(nullptr));
+    ShowWindow(dlg.m_hWnd, SW_SHOW);
+  }
+  void TearDown() override {
+    if (dlg.m_hWnd) DestroyWindow(dlg.m_hWnd);
+    CSystemTray::s_shellNotify = saved;
+    g_bTrayIcon = savedSetting;
+  }
+  CSystemTray::ShellNotifyFn saved = nullptr;
+  uint32_t savedSetting = g_bTrayIcon;
+  TestMainWindow dlg;
+};
+
+TEST_F(MainWindowWithTray, IconIsAddedThenHiddenWhileTheWindowShows) {
+  ASSERT_EQ((std::vector<DWORD>{NIM_ADD, NIM_DELETE}), g_shellCalls);
+  EXPECT_TRUE(dlg.Tray().Enabled());
+  EXPECT_TRUE(dlg.Tray().Hidden());
+  EXPECT_EQ(16u, dlg.Tray().AnimationIconCount());
+  EXPECT_STREQ("Varnokel", dlg.Tray().NotifyData().szTip);
+  EXPECT_EQ(UINT(IDR_TRAYMENU), dlg.Tray().NotifyData().uID);
+  EXPECT_EQ(UINT(WM_TRAY_NOTIFY), dlg.Tray().NotifyData().uCallbackMessage);
+}
+
+TEST_F(MainWindowWithTray, MinimiseShowsTheAnimatedIconOnlyWithTheSetting) {
+  g_bTrayIcon = 1;
+  dlg.Send(WM_SYSCOMMAND, SC_MINIMIZE);
+  EXPECT_FALSE(IsWindowVisible(dlg.m_hWnd));
+  EXPECT_FALSE(dlg.Tray().Hidden());
+  EXPECT_TRUE(dlg.Tray().Animating());
+
+  dlg.Menu(ID_TRAY_OPEN);
+  EXPECT_TRUE(IsWindowVisible(dlg.m_hWnd));
+  EXPECT_TRUE(dlg.Tray().Hidden());
+  // Shown again, the window that was minimised stays minimised.
+  EXPECT_TRUE(IsIconic(dlg.m_hWnd));
+
+  g_bTrayIcon = 0;
+  ShowWindow(dlg.m_hWnd, SW_RESTORE);
+  const size_t calls = g_shellCalls.size();
+  dlg.Send(WM_SYSCOMMAND, SC_CLOSE);
+  EXPECT_FALSE(IsWindowVisible(dlg.m_hWnd));
+  EXPECT_TRUE(dlg.Tray().Hidden());
+  EXPECT_EQ(calls, g_shellCalls.size());
+}
+
+TEST_F(MainWindowWithTray, ExitNeedsThePasswordAndRemovesTheIcon) {
+  g_bTrayIcon = 1;
+  dlg.Menu(ID_FILE_CLOSE);
+  ASSERT_FALSE(dlg.Tray().Hidden());
+  dlg.password = false;
+  dlg.Menu(ID_TRAY_EXIT);
+  EXPECT_FALSE(dlg.Tray().Hidden());
+  dlg.Menu(ID_TRAY_HIDE);
+  EXPECT_TRUE(dlg.Tray().Hidden());
+  EXPECT_FALSE(IsWindowVisible(dlg.m_hWnd));  // Hide leaves the window as it was
+  dlg.Menu(ID_FILE_CLOSE);
+  dlg.password = true;
+  dlg.Menu(ID_TRAY_EXIT);
+  EXPECT_TRUE(dlg.Tray().Hidden());
 }
 
 TEST(OpenFileList, SingleAndMultipleSelections) {
