@@ -9,6 +9,7 @@
 #include "framework/Module.h"
 #include "resource.h"
 #include "rules/NoCopyPaths.h"
+#include "rules/RuleEditDlg.h"
 
 namespace {
 
@@ -161,7 +162,8 @@ std::vector<RULEFILE_ITEM*> CDlgFilePage::SelectedRules() const {
 
 INT_PTR CDlgFilePage::RunEditor(std::vector<RULEFILE_ITEM*>& rules, uint32_t mode) {
   if (editRunner_) return editRunner_(m_hWnd, rules, mode);
-  return IDCANCEL;
+  CRuleEditDlg dialog(m_hWnd, &rules, mode);
+  return dialog.DoModal();
 }
 
 void CDlgFilePage::EditNew(const RULE_REQUEST& req) {

@@ -12,7 +12,9 @@
 
 #include "app/DlgNotify.h"
 #include "app/Messages.h"
+#include "common/DialogDriver.h"
 #include "common/TestSupport.h"
+#include "resource.h"
 #include "rules/DlgFilePage.h"
 #include "rules/NoCopyPaths.h"
 #include "rules/RuleFile.h"
@@ -392,4 +394,35 @@ TEST(FilePage, DeletingThePageObjectStillWritesTheRules) {
   f.Add(REQ_RUN, {"kept"});
   f.page.reset();
   EXPECT_EQ((std::vector<std::string>{"kept"}), Dests(f.FileRules()));
+}
+
+TEST(FilePage, EditNewOpensTheRuleEditDialogWithClearBoxes) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  DialogDriver driver;
+  int lines = 0;
+  bool anyChecked = true;
+  int round = 0;
+  driver.On("Rule Edit", [&](HWND dlg) {
+    lines = static_cast<int>(SendDlgItemMessageA(dlg, IDC_RULE_DESTS, LB_GETCOUNT, 0, 0));
+    anyChecked = false;
+    for (int id = IDC_RULE_NORUN; id <= IDC_RULE_NOMODIFY; ++id) anyChecked |= IsDlgButtonChecked(dlg, id) != 0;
+    if (round++ == 0) {
+      DialogDriver::Click(dlg, IDCANCEL);
+    } else {
+      CheckDlgButton(dlg, IDC_RULE_NOCOPY, BST_CHECKED);
+      DialogDriver::Click(dlg, IDOK);
+    }
+  });
+  auto bytes = ReadFileBytes(f.path);
+  f.Add(REQ_EDIT_NEW, {"E:\\dropped1", "E:\\dropped2"});
+  EXPECT_EQ(2, lines);
+  EXPECT_FALSE(anyChecked);
+  EXPECT_TRUE(f.page->Rules().empty());
+  EXPECT_EQ(bytes, ReadFileBytes(f.path));
+
+  f.Add(REQ_EDIT_NEW, {"E:\\dropped1", "E:\\dropped2"});
+  ASSERT_EQ(2u, f.page->Rules().size());
+  for (const auto& r : f.page->Rules()) EXPECT_EQ(KIND_COPY, r->Kinds);
+  ExpectInSync(f);
 }
