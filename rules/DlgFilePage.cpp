@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "app/DlgNotify.h"
 #include "app/Messages.h"
@@ -13,17 +14,37 @@
 
 namespace {
 
-// The kind columns of the list, left to right, with their flags.
+constexpr int kRowHeight = 17;
+
+// The kind columns, left to right, with the kind each one shows.
 struct KindColumn {
-  UINT titleId;
+  int id;
   uint32_t kind;
 };
 constexpr KindColumn kKindColumns[] = {
-    {IDS_COL_RUN, KIND_RUN},       {IDS_COL_COPY, KIND_COPY},     {IDS_COL_OPEN, KIND_OPEN},
-    {IDS_COL_MODIFY, KIND_MODIFY}, {IDS_COL_DELETE, KIND_DELETE}, {IDS_COL_FIND, KIND_FIND},
-    {IDS_COL_PRINT, KIND_PRINT},
+    {CDlgFilePage::COL_RUN, KIND_RUN},       {CDlgFilePage::COL_COPY, KIND_COPY},
+    {CDlgFilePage::COL_OPEN, KIND_OPEN},     {CDlgFilePage::COL_MODIFY, KIND_MODIFY},
+    {CDlgFilePage::COL_DELETE, KIND_DELETE}, {CDlgFilePage::COL_FIND, KIND_FIND},
+    {CDlgFilePage::COL_PRINT, KIND_PRINT},
 };
-constexpr int kFirstKindColumn = 2;
+
+uint32_t KindOfColumn(int id) {
+  for (const KindColumn& c : kKindColumns)
+    if (c.id == id) return c.kind;
+  return 0;
+}
+
+// The type image of a rule; the later tests win.
+int TypeImage(uint32_t type) {
+  int image = CDlgFilePage::IMG_FILE;
+  if (type & TYPE_FILE) image = CDlgFilePage::IMG_FILE;
+  if (type & TYPE_REGISTRY) image = CDlgFilePage::IMG_REGISTRY;
+  if (type & TYPE_NET) image = CDlgFilePage::IMG_NET;
+  return image;
+}
+
+const char kApproved[] = "Approved";
+const char kDenied[] = "Denied";
 
 }  // namespace
 
@@ -46,61 +67,113 @@ BOOL CDlgFilePage::OnInitDialog() {
   LoadRules();
   ruleFile_.Open(rulePath_.c_str(), mappingName_.empty() ? nullptr : mappingName_.c_str(), RULE_FILE_SIZE,
                  CMappedFile::kAccessReadWrite, false);
+  list_.SetOwnerCallback([this](HWND, GfxListQuery* query) { return query ? OnListQuery(*query) : 0; });
   ResizeList();
   DragAcceptFiles(m_hWnd, TRUE);
   return TRUE;
 }
 
 void CDlgFilePage::SetUpList() {
-  list_ = Item(IDC_FILE_LIST);
-  if (!list_) return;
-  // Plain report view until the owner-drawn list takes over.
-  LONG_PTR style = GetWindowLongPtrA(list_, GWL_STYLE);
-  SetWindowLongPtrA(list_, GWL_STYLE, style & ~static_cast<LONG_PTR>(LVS_OWNERDRAWFIXED));
-  ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-  auto addColumn = [&](int index, const std::string& title, int width, int format) {
-    LVCOLUMNA col{};
-    col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
-    col.fmt = format;
-    col.cx = width;
-    col.pszText = const_cast<char*>(title.c_str());
-    col.iSubItem = index;
-    SendMessageA(list_, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&col));
-  };
-  addColumn(0, LoadStr(IDS_COL_FILENAME), 320, LVCFMT_LEFT);
-  int index = 1;
-  for (const KindColumn& c : kKindColumns) addColumn(index++, LoadStr(c.titleId), 64, LVCFMT_CENTER);
+  if (!list_.Attach(Item(IDC_FILE_LIST))) return;
+  SendMessageA(list_.m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  images_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 0, 4);
+  if (images_) {
+    HBITMAP bitmap = static_cast<HBITMAP>(
+        LoadImageA(AppInstance(), MAKEINTRESOURCEA(IDB_FILE_IMAGES), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (bitmap) {
+      ImageList_AddMasked(images_, bitmap, RGB(255, 0, 255));
+      DeleteObject(bitmap);
+    }
+    list_.SetImageList(images_);
+  }
+
+  list_.CreateColumnManager();
+  list_.DefineColumn(COL_ICON, LoadStr(IDS_COL_ICON), "", LVCFMT_CENTER, 30, 0x70);
+  list_.DefineColumn(COL_FILENAME, LoadStr(IDS_COL_FILENAME), "", LVCFMT_LEFT, 320, 0x20);
+  const UINT kindTitles[] = {IDS_COL_RUN, IDS_COL_COPY, IDS_COL_OPEN, IDS_COL_MODIFY,
+                             IDS_COL_DELETE, IDS_COL_FIND, IDS_COL_PRINT};
+  int id = COL_RUN;
+  for (UINT title : kindTitles) list_.DefineColumn(id++, LoadStr(title), "", LVCFMT_CENTER, 64, 0x61);
+  const int order[] = {COL_ICON, COL_FILENAME, COL_RUN, COL_COPY, COL_OPEN, COL_MODIFY, COL_DELETE, COL_FIND, COL_PRINT};
+  list_.SetDefaultOrder(static_cast<int>(std::size(order)), order);
+  list_.LoadColumns(LoadStr(IDS_FILE_LIST_LAYOUT));
+  list_.ModifyListStyle(0, GFXS_HGRID | GFXS_VGRID | GFXS_FULLROWSELECT);
+  list_.ApplyColumns();
+  list_.SetRowHeight(kRowHeight);
+}
+
+void CDlgFilePage::SaveListLayout() {
+  if (!list_.m_hWnd) return;
+  list_.EndEdit(false);
+  list_.ReadBackColumns();
+  list_.SaveColumns(LoadStr(IDS_FILE_LIST_LAYOUT));
+}
+
+LRESULT CDlgFilePage::OnListQuery(GfxListQuery& query) {
+  const auto* rule = reinterpret_cast<const RULEFILE_ITEM*>(query.itemData);
+  const bool system = rule && (rule->Type & TYPE_SYSTEM);
+  switch (query.kind) {
+    case GFXQ_FORMAT:
+      if (system) {
+        query.format = GFXF_BOLD | GFXF_UNDERLINE | GFXF_TEXTCOLOUR;
+        query.textColour = kSystemRuleColour;
+      }
+      return 1;
+    case GFXQ_CHOICES:
+      if (rule && !system) {
+        query.choices.push_back(kApproved);
+        query.choices.push_back(kDenied);
+      }
+      return 1;
+    case GFXQ_VALUE:
+      // A system rule keeps its cells as they are.
+      if (!rule || system) return 0;
+      OnCellValueChosen(query);
+      return 1;
+    case GFXQ_ROWDRAWN:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+void CDlgFilePage::OnCellValueChosen(GfxListQuery& query) {
+  auto* rule = reinterpret_cast<RULEFILE_ITEM*>(query.itemData);
+  const uint32_t kind = KindOfColumn(query.column);
+  if (query.text == kApproved) {
+    query.text = std::to_string(IMG_APPROVED);
+    rule->Kinds &= ~kind;
+  } else {
+    query.text = std::to_string(IMG_DENIED);
+    rule->Kinds |= kind;
+  }
+  // The reload frees the rule: it is not touched after this.
+  SaveRules(false);
+  LoadRules();
 }
 
 void CDlgFilePage::ResizeList() {
-  if (!list_) return;
+  if (!list_.m_hWnd) return;
   RECT rc = ClientRect();
-  MoveWindow(list_, 0, 0, rc.right - rc.left, rc.bottom - rc.top, TRUE);
+  MoveWindow(list_.m_hWnd, 0, 0, rc.right - rc.left, rc.bottom - rc.top, TRUE);
 }
 
 void CDlgFilePage::RebuildRows() {
-  if (!list_) return;
-  SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
-  ListView_DeleteAllItems(list_);
+  if (!list_.m_hWnd) return;
+  list_.DeleteAllRows();
+  SendMessageA(list_.m_hWnd, WM_SETREDRAW, FALSE, 0);
   int row = 0;
   for (const auto& rule : rules_) {
-    LVITEMA item{};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = row;
-    item.pszText = const_cast<char*>(rule->Dest.c_str());
-    item.lParam = reinterpret_cast<LPARAM>(rule.get());
-    int at = static_cast<int>(SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    int sub = 1;
-    for (const KindColumn& c : kKindColumns) {
-      LVITEMA cell{};
-      cell.iSubItem = sub++;
-      cell.pszText = const_cast<char*>((rule->Kinds & c.kind) ? "Denied" : "Approved");
-      SendMessageA(list_, LVM_SETITEMTEXTA, at, reinterpret_cast<LPARAM>(&cell));
-    }
+    const int at = list_.InsertRow(row, rule->Dest, reinterpret_cast<LPARAM>(rule.get()));
+    list_.SetCellText(at, COL_FILENAME, rule->Dest);
+    for (const KindColumn& c : kKindColumns) list_.SetCellImage(at, c.id, IMG_APPROVED);
+    list_.SetCellImage(at, COL_ICON, TypeImage(rule->Type));
+    for (const KindColumn& c : kKindColumns)
+      if (rule->Kinds & c.kind) list_.SetCellImage(at, c.id, IMG_DENIED);
     ++row;
   }
-  SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(list_, nullptr, TRUE);
+  SendMessageA(list_.m_hWnd, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list_.m_hWnd, nullptr, TRUE);
 }
 
 void CDlgFilePage::RunFilePass(uint32_t operations, CRuleFile& file, UINT messageId) {
@@ -133,7 +206,8 @@ void CDlgFilePage::SaveRules(bool final) {
 
 void CDlgFilePage::LoadRules() {
   rules_.clear();
-  if (list_) ListView_DeleteAllItems(list_);
+  // The rows point at the rules just freed.
+  list_.DeleteAllRows();
   {
     CRuleFile file;
     if (file.Open(rulePath_.c_str(), mappingName_.empty() ? nullptr : mappingName_.c_str(), RULE_FILE_SIZE,
@@ -148,15 +222,8 @@ void CDlgFilePage::LoadRules() {
 
 std::vector<RULEFILE_ITEM*> CDlgFilePage::SelectedRules() const {
   std::vector<RULEFILE_ITEM*> selected;
-  if (!list_) return selected;
-  int row = -1;
-  while ((row = ListView_GetNextItem(list_, row, LVNI_SELECTED)) != -1) {
-    LVITEMA item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    if (SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) && item.lParam)
-      selected.push_back(reinterpret_cast<RULEFILE_ITEM*>(item.lParam));
-  }
+  for (int row : list_.SelectedRows())
+    if (LPARAM data = list_.RowData(row)) selected.push_back(reinterpret_cast<RULEFILE_ITEM*>(data));
   return selected;
 }
 
@@ -220,7 +287,7 @@ void CDlgFilePage::HandleRequest(const RULE_REQUEST* req) {
 }
 
 bool CDlgFilePage::OnNotify(NMHDR* header, LRESULT& result) {
-  if (header->hwndFrom == list_ && header->code == NM_DBLCLK) {
+  if (header->hwndFrom == list_.m_hWnd && header->code == NM_DBLCLK) {
     if (!SelectedRules().empty()) {
       RULE_REQUEST req;
       req.Code = REQ_EDIT_SELECTED;
@@ -235,7 +302,11 @@ bool CDlgFilePage::OnNotify(NMHDR* header, LRESULT& result) {
 }
 
 void CDlgFilePage::OnDestroy() {
+  SaveListLayout();
   SaveRules(true);
+  if (list_.m_hWnd) list_.SetImageList(nullptr);
+  if (images_) ImageList_Destroy(images_);
+  images_ = nullptr;
 }
 
 LRESULT CDlgFilePage::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {

@@ -12,6 +12,7 @@
 #include "rules/RuleFile.h"
 #include "rules/RuleSet.h"
 #include "ui/BkDialogST.h"
+#include "ui/GfxListCtrl.h"
 
 class CDlgFilePage : public CBkDialogST {
  public:
@@ -32,7 +33,15 @@ class CDlgFilePage : public CBkDialogST {
   void LoadRules();
 
   const RuleList& Rules() const { return rules_; }
-  HWND ListWindow() const { return list_; }
+  HWND ListWindow() const { return list_.m_hWnd; }
+  CGfxListCtrl& List() { return list_; }
+
+  // The list's column identifiers: the type image, the dest, then one
+  // column per kind of access.
+  enum Column { COL_ICON = 0, COL_FILENAME, COL_RUN, COL_COPY, COL_OPEN, COL_MODIFY, COL_DELETE, COL_FIND, COL_PRINT };
+  // Images of the page's image list.
+  enum Image { IMG_DENIED = 0, IMG_APPROVED = 1, IMG_REGISTRY = 3, IMG_NET = 4, IMG_FILE = 5 };
+  static constexpr COLORREF kSystemRuleColour = 0x008000FF;
 
   // Runs the Rule Edit dialog over rules (the items it may change) with the
   // given mode bits; returns IDOK or IDCANCEL. Tests replace it.
@@ -61,11 +70,16 @@ class CDlgFilePage : public CBkDialogST {
   void SetUpList();
   void RebuildRows();
   void ResizeList();
+  void SaveListLayout();
+  // Answers the list's owner queries (formats, choices, chosen values).
+  LRESULT OnListQuery(GfxListQuery& query);
+  void OnCellValueChosen(GfxListQuery& query);
 
   std::string rulePath_;
   std::string mappingName_;
   CRuleFile ruleFile_;
   RuleList rules_;
-  HWND list_ = nullptr;
+  CGfxListCtrl list_;
+  HIMAGELIST images_ = nullptr;
   EditRunner editRunner_;
 };

@@ -17,6 +17,8 @@
 #include "resource.h"
 #include "rules/DlgFilePage.h"
 #include "rules/NoCopyPaths.h"
+#include "framework/Module.h"
+#include "framework/Profile.h"
 #include "rules/RuleFile.h"
 
 using namespace testsupport;
@@ -76,11 +78,8 @@ struct PageFixture {
     return rules;
   }
   int RowCount() const { return ListView_GetItemCount(page->ListWindow()); }
-  std::string RowText(int row) const {
-    char text[260] = {};
-    ListView_GetItemText(page->ListWindow(), row, 0, text, sizeof text);
-    return text;
-  }
+  std::string RowText(int row) const { return page->List().CellText(row, CDlgFilePage::COL_FILENAME); }
+  std::string Cell(int row, int column) const { return page->List().CellText(row, column); }
   void Select(std::initializer_list<int> rows) {
     ListView_SetItemState(page->ListWindow(), -1, 0, LVIS_SELECTED);
     for (int r : rows) ListView_SetItemState(page->ListWindow(), r, LVIS_SELECTED, LVIS_SELECTED);
@@ -425,4 +424,124 @@ TEST(FilePage, EditNewOpensTheRuleEditDialogWithClearBoxes) {
   ASSERT_EQ(2u, f.page->Rules().size());
   for (const auto& r : f.page->Rules()) EXPECT_EQ(KIND_COPY, r->Kinds);
   ExpectInSync(f);
+}
+
+TEST(FilePage, RowsShowTheTypeImageAndACrossUnderEveryDeniedKind) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  f.Add(REQ_RUN | REQ_OPEN, {"C:\\both.txt"});
+  f.Add(REQ_MODIFY, {"hkey_local_machine\\Software\\K"}, "*", false, TYPE_REGISTRY);
+  ASSERT_EQ(2, f.RowCount());
+  // Row 0 is the newest rule: the registry one.
+  EXPECT_EQ("3", f.Cell(0, CDlgFilePage::COL_ICON));
+  EXPECT_EQ("0", f.Cell(0, CDlgFilePage::COL_MODIFY));
+  EXPECT_EQ("5", f.Cell(1, CDlgFilePage::COL_ICON));
+  EXPECT_EQ("C:\\both.txt", f.Cell(1, CDlgFilePage::COL_FILENAME));
+  const char* expected[] = {"0", "1", "0", "1", "1", "1", "1"};  // Run Copy Open Modify Delete Find Print
+  for (int c = CDlgFilePage::COL_RUN; c <= CDlgFilePage::COL_PRINT; ++c)
+    EXPECT_EQ(expected[c - CDlgFilePage::COL_RUN], f.Cell(1, c)) << c;
+  EXPECT_EQ(reinterpret_cast<LPARAM>(f.page->Rules().back().get()), f.page->List().RowData(1));
+}
+
+TEST(FilePage, ChoosingDeniedOrApprovedInACellRewritesTheRule) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  f.Add(REQ_RUN, {"C:\\doc.txt"});
+  CGfxListCtrl& list = f.page->List();
+  list.SelectRow(0);
+  ASSERT_TRUE(list.BeginEdit(0, CDlgFilePage::COL_PRINT));
+  ASSERT_EQ(2, SendMessageA(list.EditorWindow(), CB_GETCOUNT, 0, 0));
+  ASSERT_TRUE(list.PickEditorChoice(1));  // "Denied"
+  ASSERT_EQ(1u, f.page->Rules().size());
+  EXPECT_EQ(KIND_RUN | KIND_PRINT, f.page->Rules().front()->Kinds);
+  EXPECT_EQ("0", f.Cell(0, CDlgFilePage::COL_PRINT));
+  ExpectInSync(f);
+
+  list.SelectRow(0);
+  ASSERT_TRUE(list.BeginEdit(0, CDlgFilePage::COL_RUN));
+  ASSERT_TRUE(list.PickEditorChoice(0));  // "Approved"
+  EXPECT_EQ(KIND_PRINT, f.page->Rules().front()->Kinds);
+  EXPECT_EQ("1", f.Cell(0, CDlgFilePage::COL_RUN));
+  ExpectInSync(f);
+}
+
+TEST(FilePage, SystemRulesAreBoldPinkRedAndLocked) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  f.Add(REQ_MODIFY, {"*.exe"}, "*", true);
+  f.Add(REQ_MODIFY, {"C:\\mine"});
+  CGfxListCtrl& list = f.page->List();
+  // Ask the page what the list would ask while drawing.
+  struct Probe : CGfxListCtrl {
+    static LRESULT Ask(CGfxListCtrl& l, GfxListQuery& q) {
+      LRESULT (CGfxListCtrl::*ask)(GfxListQuery&) = &Probe::AskOwner;
+      return (l.*ask)(q);
+    }
+  };
+  GfxListQuery sys;
+  sys.kind = GFXQ_FORMAT;
+  sys.item = 1;
+  sys.itemData = list.RowData(1);
+  ASSERT_EQ(1, Probe::Ask(list, sys));
+  EXPECT_EQ(0x15u, sys.format);
+  EXPECT_EQ(0x008000FFu, sys.textColour);
+  EXPECT_NE(list.NormalFont(), list.StyledFont(sys.format));  // drawn bold
+  GfxListQuery plain;
+  plain.kind = GFXQ_FORMAT;
+  plain.itemData = list.RowData(0);
+  ASSERT_EQ(1, Probe::Ask(list, plain));
+  EXPECT_EQ(0u, plain.format);
+
+  // No choices for the system rule's cells, and a value is refused.
+  list.SelectRow(1);
+  EXPECT_FALSE(list.BeginEdit(1, CDlgFilePage::COL_OPEN));
+  GfxListQuery value;
+  value.kind = GFXQ_VALUE;
+  value.column = CDlgFilePage::COL_OPEN;
+  value.itemData = list.RowData(1);
+  value.text = "Denied";
+  auto bytes = ReadFileBytes(f.path);
+  EXPECT_EQ(0, Probe::Ask(list, value));
+  EXPECT_EQ(KIND_MODIFY, f.page->Rules().back()->Kinds);
+  EXPECT_EQ(bytes, ReadFileBytes(f.path));
+}
+
+TEST(FilePage, ListFillsThePageWhenItIsResized) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  MoveWindow(f.page->m_hWnd, 0, 0, 530, 410, TRUE);
+  RECT page{}, list{};
+  GetClientRect(f.page->m_hWnd, &page);
+  GetWindowRect(f.page->ListWindow(), &list);
+  EXPECT_EQ(page.right, list.right - list.left);
+  EXPECT_EQ(page.bottom, list.bottom - list.top);
+}
+
+TEST(FilePage, ColumnLayoutIsSavedAndRestored) {
+  const std::string key = std::string(profile::kRoot) + "\\GfxLists\\DlgFilePageList";
+  RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
+  std::string path, mapping;
+  {
+    PageFixture f;
+    ASSERT_TRUE(f.Create());
+    HWND list = f.page->ListWindow();
+    const int fileColumn = f.page->List().ListColumnOf(CDlgFilePage::COL_FILENAME);
+    EXPECT_EQ(320, ListView_GetColumnWidth(list, fileColumn));
+    EXPECT_EQ(9, Header_GetItemCount(ListView_GetHeader(list)));
+    ListView_SetColumnWidth(list, fileColumn, 211);
+    // Move "Print" to the front.
+    int order[9] = {8, 0, 1, 2, 3, 4, 5, 6, 7};
+    ListView_SetColumnOrderArray(list, 9, order);
+  }
+  {
+    PageFixture g;
+    ASSERT_TRUE(g.Create());
+    HWND list = g.page->ListWindow();
+    EXPECT_EQ(211, ListView_GetColumnWidth(list, g.page->List().ListColumnOf(CDlgFilePage::COL_FILENAME)));
+    EXPECT_EQ(CDlgFilePage::COL_PRINT, g.page->List().ColumnIdAt(0));
+    g.Add(REQ_PRINT, {"x"});
+    EXPECT_EQ("0", g.Cell(0, CDlgFilePage::COL_PRINT));
+    EXPECT_EQ("x", g.RowText(0));
+  }
+  RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
 }
