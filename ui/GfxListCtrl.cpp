@@ -104,6 +104,12 @@ class CGfxListCtrl::CellEditor : public CWindow {
       case WM_CHAR:
         if (wp == VK_RETURN || wp == VK_ESCAPE) return 0;
         break;
+      case WM_LBUTTONUP: {
+        // The release of the click that opened the editor.
+        LRESULT r = Default();
+        list_->OpenPendingDropDown();
+        return r;
+      }
     }
     return Default();
   }
@@ -748,12 +754,22 @@ bool CGfxListCtrl::BeginEdit(int row, int columnId) {
   ShowWindow(hwnd, SW_SHOW);
   SetFocus(hwnd);
   // A drop-down list opens at once, unless the mouse button of the click
-  // that started the edit is still down: then it opens when it is released.
-  if (type == GFXCOL_EDITDROPLIST && !(GetKeyState(VK_LBUTTON) & 0x8000)) SendMessageA(hwnd, CB_SHOWDROPDOWN, TRUE, 0);
+  // that started the edit is still down: then it opens when the button is
+  // released (over the list or over the editor that now covers the cell).
+  dropPending_ = type == GFXCOL_EDITDROPLIST;
+  if (dropPending_ && !(GetKeyState(VK_LBUTTON) & 0x8000)) OpenPendingDropDown();
   return true;
 }
 
+void CGfxListCtrl::OpenPendingDropDown() {
+  if (!dropPending_) return;
+  dropPending_ = false;
+  if (editor_ && editor_->m_hWnd && !SendMessageA(editor_->m_hWnd, CB_GETDROPPEDSTATE, 0, 0))
+    SendMessageA(editor_->m_hWnd, CB_SHOWDROPDOWN, TRUE, 0);
+}
+
 void CGfxListCtrl::EndEdit(bool commit) {
+  dropPending_ = false;
   if (!editor_) return;
   std::unique_ptr<CellEditor> editor = std::move(editor_);
   const int row = editRow_, columnId = editColumn_;
@@ -784,6 +800,8 @@ void CGfxListCtrl::EndEdit(bool commit) {
     SendMessageA(hwnd, CB_SHOWDROPDOWN, FALSE, 0);
   if (hadFocus) SetFocus(m_hWnd);
   editor.reset();  // destroys the editor window
+  // The row's selection colours depend on where the focus went.
+  InvalidateRect(m_hWnd, nullptr, FALSE);
 
   if (!hasValue) return;
   std::vector<int> rows{row};
@@ -846,10 +864,7 @@ LRESULT CGfxListCtrl::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_LBUTTONUP: {
       LRESULT r = Default();
-      // A drop-down editor opened by this click shows its list now.
-      if (editor_ && editor_->Type() == GFXCOL_EDITDROPLIST && editor_->m_hWnd &&
-          !SendMessageA(editor_->m_hWnd, CB_GETDROPPEDSTATE, 0, 0))
-        SendMessageA(editor_->m_hWnd, CB_SHOWDROPDOWN, TRUE, 0);
+      OpenPendingDropDown();
       return r;
     }
     case WM_COMMAND:

@@ -162,6 +162,7 @@ class CGfxListCtrl : public CWindow {
   bool OnLButtonDown(WPARAM wp, LPARAM lp);
   RECT CellRect(int row, int listColumn) const;
   void ApplyValue(int row, int columnId, const std::string& value);
+  void OpenPendingDropDown();
   void RemeasureRows();
   void ResetFonts();
   void FillQuery(GfxListQuery& q, int kind, int row, int columnId) const;
@@ -177,5 +178,5 @@ class CGfxListCtrl : public CWindow {
   std::unique_ptr<CellEditor> editor_;
   int editRow_ = -1;
   int editColumn_ = -1;
-  std::vector<HWND> retiredEditors_;
+  bool dropPending_ = false;
 };

@@ -608,6 +608,9 @@ TEST_F(GfxListEditTest, DropDownChoiceOnASelectedRowUpdatesTheCell) {
   HWND editor = GetDlgItem(list.m_hWnd, GFX_EDITOR_ID);
   ASSERT_EQ(editor, list.EditorWindow());
   EXPECT_EQ(SendMessageA(editor, CB_GETCOUNT, 0, 0), 2);
+  // The click is over (its button is up), so the list is open already.
+  EXPECT_EQ(SendMessageA(editor, CB_GETDROPPEDSTATE, 0, 0), 1);
+  EXPECT_EQ(GetFocus(), editor);
   // The editor lies over the cell.
   RECT er{};
   GetWindowRect(editor, &er);
@@ -710,3 +713,78 @@ TEST_F(GfxListEditTest, WithoutACallbackTheParentGetsTheQueries) {
 }
 
 }  // namespace
+
+// --- look --------------------------------------------------------------------------------
+
+// A list laid out like the Files page, shown for a while when
+// VARNOKEL_SHOWCASE_MS is set, to look at under a real display.
+TEST(GfxListShowcase, FilesPageLikeList) {
+  char buf[16] = {};
+  if (!GetEnvironmentVariableA("VARNOKEL_SHOWCASE_MS", buf, sizeof buf)) GTEST_SKIP() << "only on request";
+  Host host;
+  SetWindowPos(host.m_hWnd, nullptr, 40, 40, 820, 330, SWP_NOZORDER);
+  CGfxListCtrl list;
+  RECT rc{8, 8, 812, 322};
+  ASSERT_TRUE(list.Create(host.m_hWnd, rc, kListId));
+  list.CreateColumnManager();
+  list.DefineColumn(0, "Icon", "", LVCFMT_CENTER, 30, 0x70);
+  list.DefineColumn(1, "FileName", "", LVCFMT_LEFT, 320, 0x20);
+  const char* kinds[] = {"Run", "Copy", "Open", "Modify", "Delete", "Find", "Print"};
+  for (int i = 0; i < 7; ++i) list.DefineColumn(2 + i, kinds[i], "", LVCFMT_CENTER, 64, 0x61);
+  const int order[] = {0, 1, 2, 3, 4, 5, 6, 7, 8};
+  list.SetDefaultOrder(9, order);
+  list.ModifyListStyle(0, 0x1 | 0x2 | 0x4);
+  list.ApplyColumns();
+  list.SetRowHeight(17);
+  HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 0, 4);
+  HBITMAP bmp = static_cast<HBITMAP>(
+      LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(183), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  ASSERT_NE(bmp, nullptr);
+  ImageList_AddMasked(images, bmp, RGB(255, 0, 255));
+  DeleteObject(bmp);
+  list.SetImageList(images);
+  struct Row {
+    const char* path;
+    int type;
+    int denied;
+    bool system;
+  };
+  const Row rows[] = {{"C:\\Users\\anna\\Documents\\budget 2026.xlsx", 5, 0x0A, false},
+                      {"C:\\Users\\anna\\Documents\\Letters\\*", 5, 0x05, false},
+                      {"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", 3, 0x12, true},
+                      {"C:\\Windows\\System32\\drivers\\etc\\hosts", 5, 0x1A, true},
+                      {"\\\\server\\share\\contracts", 4, 0x40, false},
+                      {"D:\\", 5, 0x20, false}};
+  list.SetOwnerCallback([&](HWND, GfxListQuery* q) -> LRESULT {
+    if (q->kind == GFXQ_GRIDLINES) return 0;
+    if (q->kind == GFXQ_FORMAT && rows[q->itemData].system) {
+      q->format = 0x15;
+      q->textColour = 0x008000FF;
+    }
+    if (q->kind == GFXQ_CHOICES) q->choices = {"Approved", "Denied"};
+    return 1;
+  });
+  for (int i = 0; i < 6; ++i) {
+    int r = list.InsertRow(i, rows[i].path, i);
+    list.SetCellText(r, 1, rows[i].path);
+    list.SetCellImage(r, 0, rows[i].type);
+    for (int k = 0; k < 7; ++k) list.SetCellImage(r, 2 + k, (rows[i].denied >> k) & 1 ? 0 : 1);
+  }
+  list.SortByColumn(1, true);
+  NMLISTVIEW nm{};
+  nm.hdr = {list.m_hWnd, kListId, static_cast<UINT>(LVN_COLUMNCLICK)};
+  nm.iSubItem = 1;
+  SendMessageA(host.m_hWnd, WM_NOTIFY, kListId, reinterpret_cast<LPARAM>(&nm));
+  list.SelectRow(1);
+  list.SelectRow(4);
+  SetFocus(list.m_hWnd);
+  if (!GetEnvironmentVariableA("VARNOKEL_SHOWCASE_CLICK", nullptr, 0)) {
+    testsupport::PumpUntil([] { return false; }, 500);  // the window appears first
+    ASSERT_TRUE(list.BeginEdit(4, 5));
+    EXPECT_TRUE(list.IsEditing());
+  }
+  testsupport::PumpUntil([] { return false; }, static_cast<DWORD>(atoi(buf)));
+  list.EndEdit(false);
+  list.SetImageList(nullptr);
+  ImageList_Destroy(images);
+}
