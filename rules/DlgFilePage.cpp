@@ -126,8 +126,9 @@ LRESULT CDlgFilePage::OnListQuery(GfxListQuery& query) {
       }
       return 1;
     case GFXQ_VALUE:
-      // A system rule keeps its cells as they are.
-      if (!rule || system) return 0;
+      // A system rule keeps its cells as they are; nothing changes while
+      // a request is being carried out.
+      if (!rule || system || busy_) return 0;
       OnCellValueChosen(query);
       return 1;
     case GFXQ_ROWDRAWN:
@@ -148,8 +149,10 @@ void CDlgFilePage::OnCellValueChosen(GfxListQuery& query) {
     rule->Kinds |= kind;
   }
   // The reload frees the rule: it is not touched after this.
+  busy_ = true;
   SaveRules(false);
   LoadRules();
+  busy_ = false;
 }
 
 void CDlgFilePage::ResizeList() {
@@ -176,12 +179,12 @@ void CDlgFilePage::RebuildRows() {
   InvalidateRect(list_.m_hWnd, nullptr, TRUE);
 }
 
-void CDlgFilePage::RunFilePass(uint32_t operations, CRuleFile& file, UINT messageId) {
+void CDlgFilePage::RunFilePass(uint32_t operations, CRuleFile& file, RuleList& rules, UINT messageId) {
   NOTIFY_JOB job{};
   job.owner = m_hWnd;
   job.operations = operations;
   job.ruleFile = &file;
-  job.rules = &rules_;
+  job.rules = &rules;
   INT_PTR result;
   {
     CDlgNotify dialog(m_hWnd, &job, LoadStr(messageId));
@@ -197,24 +200,28 @@ void CDlgFilePage::RunFilePass(uint32_t operations, CRuleFile& file, UINT messag
 }
 
 void CDlgFilePage::SaveRules(bool final) {
-  RunFilePass(NOTIFY_WRITE_RULES, ruleFile_, IDS_WRITING_RULES);
+  RunFilePass(NOTIFY_WRITE_RULES, ruleFile_, rules_, IDS_WRITING_RULES);
   if (final) {
+    list_.DeleteAllRows();
     rules_.clear();
     ruleFile_.CloseAfterWrite();
   }
 }
 
 void CDlgFilePage::LoadRules() {
-  rules_.clear();
-  // The rows point at the rules just freed.
-  list_.DeleteAllRows();
+  // Read into a list of its own: the rows keep pointing at the current rules
+  // (and can be painted) while the progress window runs; they are replaced
+  // together below.
+  RuleList loaded;
   {
     CRuleFile file;
     if (file.Open(rulePath_.c_str(), mappingName_.empty() ? nullptr : mappingName_.c_str(), RULE_FILE_SIZE,
                   CMappedFile::kAccessRead, false) == 0)
-      RunFilePass(NOTIFY_LOAD_RULES, file, IDS_LOADING_RULES);
+      RunFilePass(NOTIFY_LOAD_RULES, file, loaded, IDS_LOADING_RULES);
     file.CloseAfterWrite();
   }
+  list_.DeleteAllRows();
+  rules_ = std::move(loaded);
   NoCopyPaths::Clear();
   RebuildRows();
   NoCopyPaths::Replace(CollectNoCopyPaths(rules_));
@@ -263,6 +270,24 @@ void CDlgFilePage::RemoveSelected() {
 }
 
 void CDlgFilePage::HandleRequest(const RULE_REQUEST* req) {
+  // A request that arrives while another one is being carried out (from a
+  // message dispatched by a progress window's loop) waits for it to end:
+  // the rule set is in the worker's hands until then.
+  if (busy_) {
+    deferred_.push_back(req ? std::optional<RULE_REQUEST>(*req) : std::nullopt);
+    return;
+  }
+  busy_ = true;
+  ApplyRequest(req);
+  while (!deferred_.empty()) {
+    std::optional<RULE_REQUEST> next = std::move(deferred_.front());
+    deferred_.erase(deferred_.begin());
+    ApplyRequest(next ? &*next : nullptr);
+  }
+  busy_ = false;
+}
+
+void CDlgFilePage::ApplyRequest(const RULE_REQUEST* req) {
   if (!req) {
     LoadRules();
     return;

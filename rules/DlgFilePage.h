@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,8 @@ class CDlgFilePage : public CBkDialogST {
   void LoadRules();
 
   const RuleList& Rules() const { return rules_; }
+  // True while a request or a cell change is being carried out.
+  bool IsBusy() const { return busy_; }
   HWND ListWindow() const { return list_.m_hWnd; }
   CGfxListCtrl& List() { return list_; }
 
@@ -59,13 +62,14 @@ class CDlgFilePage : public CBkDialogST {
 
  private:
   void HandleRequest(const RULE_REQUEST* req);
+  void ApplyRequest(const RULE_REQUEST* req);
   void EditNew(const RULE_REQUEST& req);
   void EditSelected();
   void RemoveSelected();
   std::vector<RULEFILE_ITEM*> SelectedRules() const;
   INT_PTR RunEditor(std::vector<RULEFILE_ITEM*>& rules, uint32_t mode);
   // One pass over a rule file on the worker behind the progress window.
-  void RunFilePass(uint32_t operations, CRuleFile& file, UINT messageId);
+  void RunFilePass(uint32_t operations, CRuleFile& file, RuleList& rules, UINT messageId);
 
   void SetUpList();
   void RebuildRows();
@@ -82,4 +86,6 @@ class CDlgFilePage : public CBkDialogST {
   CGfxListCtrl list_;
   HIMAGELIST images_ = nullptr;
   EditRunner editRunner_;
+  bool busy_ = false;
+  std::vector<std::optional<RULE_REQUEST>> deferred_;
 };

@@ -545,3 +545,45 @@ TEST(FilePage, ColumnLayoutIsSavedAndRestored) {
   }
   RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
 }
+
+namespace {
+struct Reentry {
+  HWND page = nullptr;
+  bool fired = false;
+  bool pageWasBusy = false;
+} g_reentry;
+}  // namespace
+
+TEST(FilePage, ARequestArrivingDuringAPassWaitsForItsEnd) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  f.Add(REQ_RUN, {"first"});
+  {
+    // Someone else rewrites the file; the reload request for it arrives
+    // from a timer while the next request's progress window runs.
+    CRuleFile other;
+    ASSERT_EQ(0, other.Open(f.path.c_str(), f.mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessReadWrite, false));
+    RuleList rules;
+    rules.push_back(MakeRule("*", "outside", TYPE_FILE, KIND_OPEN, RULE_MODE_NORMAL));
+    other.WriteRules(rules);
+    other.CloseAfterWrite();
+  }
+  g_reentry = {f.page->m_hWnd, false, false};
+  UINT_PTR timer = SetTimer(nullptr, 0, 1, [](HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (g_reentry.fired) return;
+    g_reentry.fired = true;
+    auto* page = static_cast<CDlgFilePage*>(CWindow::FromHandle(g_reentry.page));
+    g_reentry.pageWasBusy = page && page->IsBusy();
+    SendMessageA(g_reentry.page, WM_RULE_REQUEST, 0, 0);
+  });
+  f.Add(REQ_COPY, {"second"});
+  KillTimer(nullptr, timer);
+  ASSERT_TRUE(g_reentry.fired);
+  EXPECT_TRUE(g_reentry.pageWasBusy);
+  // The copy request wrote its set over the outside change (it was the
+  // page's set that it merged into), then the deferred reload read it back.
+  EXPECT_EQ((std::vector<std::string>{"second", "first"}), Dests(f.page->Rules()));
+  EXPECT_FALSE(f.page->IsBusy());
+  ExpectInSync(f);
+}
