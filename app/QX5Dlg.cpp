@@ -91,11 +91,17 @@ bool OlderThanXp() {
 }
 
 // Appends a picked or dropped path to the request, with a shortcut replaced
-// by its target. Paths that do not fit a path buffer are skipped.
+// by its target. The resolver works on a full path buffer, so the path is
+// copied into one; a path too long for it cannot name a shortcut that the
+// shell could open and goes in as it is.
 void AddPath(RULE_REQUEST& req, const char* path) {
   char buf[260] = {};
   const size_t len = std::strlen(path);
-  if (len == 0 || len >= sizeof buf) return;
+  if (len == 0) return;
+  if (len >= sizeof buf) {
+    req.Dests.emplace_back(path, len);
+    return;
+  }
   std::memcpy(buf, path, len);
   ResolveShortcut(buf);
   req.Dests.emplace_back(buf);

@@ -301,6 +301,14 @@ TEST_F(MainWindow, DroppedShortcutBecomesItsTarget) {
   EXPECT_EQ(dir + "\\plain.txt", dlg.requests[0].dests[1]);
 }
 
+TEST_F(MainWindow, LongDroppedPathsArriveWhole) {
+  const std::string longPath = "C:\\" + std::string(300, 'x') + ".txt";
+  const std::string edge = "C:\\" + std::string(255, 'y');  // 259 characters
+  DropOn(dlg.Item(IDC_BTN_NOOPEN), {longPath, edge});
+  ASSERT_EQ(1u, dlg.requests.size());
+  EXPECT_EQ((std::vector<std::string>{longPath, edge}), dlg.requests[0].dests);
+}
+
 TEST_F(MainWindow, KindButtonsAskForFilesAndSendThem) {
   dlg.picked = {"C:\\a.exe", "C:\\b.exe"};
   dlg.Command(IDC_BTN_NORUN);
