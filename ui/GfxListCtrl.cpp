@@ -484,19 +484,28 @@ void CGfxListCtrl::DrawRow(const DRAWITEMSTRUCT& dis) {
   HWND header = ListView_GetHeader(m_hWnd);
   const int columns = static_cast<int>(listColumnIds_.size());
   std::vector<RECT> cells(columns);
-  // The row's left edge (rcItem.left) is where the header starts, scrolled
-  // the same way, so in the row's own coordinates a cell spans exactly its
-  // header item.
+  // Each cell lies exactly under its header item. The header scrolls with
+  // the rows, so its origin is normally the row's left edge; it is taken
+  // from the header itself so that the two always line up.
+  int headerLeft = rc.left;
+  if (header) {
+    RECT hw{};
+    GetWindowRect(header, &hw);
+    MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&hw), 2);
+    headerLeft = hw.left;
+  }
+  const int shift = headerLeft - rc.left;
   int rightmost = 0;
   for (int c = 0; c < columns; ++c) {
     RECT h{};
     if (header) Header_GetItemRect(header, c, &h);
-    cells[c] = RECT{h.left, 0, h.right, height};
-    rightmost = std::max(rightmost, static_cast<int>(h.right));
+    cells[c] = RECT{h.left + shift, 0, h.right + shift, height};
+    rightmost = std::max(rightmost, static_cast<int>(h.right) + shift);
   }
 
   const bool selected = (dis.itemState & ODS_SELECTED) != 0;
   const bool focused = GetFocus() == m_hWnd || (editor_ && IsChild(m_hWnd, GetFocus()));
+  RECT selection{};
   if (selected) {
     RECT sel{0, 0, std::min(width, rightmost), height};
     if (!(listStyle_ & GFXS_FULLROWSELECT) && columns > 0) {
@@ -508,10 +517,7 @@ void CGfxListCtrl::DrawRow(const DRAWITEMSTRUCT& dis) {
     }
     GdiObject<HBRUSH> fill(CreateSolidBrush(focused ? kSelectedFill : kInactiveSelectedFill));
     FillRect(dc, &sel, fill.Get());
-    if (focused) {
-      GdiObject<HBRUSH> border(CreateSolidBrush(kSelectedBorder));
-      FrameRect(dc, &sel, border.Get());
-    }
+    selection = sel;
   }
 
   for (int c = 0; c < columns; ++c) {
@@ -534,6 +540,11 @@ void CGfxListCtrl::DrawRow(const DRAWITEMSTRUCT& dis) {
         LineTo(dc, cell.right - 1, height);
       }
     }
+  }
+  // The border of the selection goes over the grid lines.
+  if (selected && focused) {
+    GdiObject<HBRUSH> border(CreateSolidBrush(kSelectedBorder));
+    FrameRect(dc, &selection, border.Get());
   }
   if ((dis.itemState & ODS_FOCUS) && focused && !selected) DrawFocusRect(dc, &all);
 

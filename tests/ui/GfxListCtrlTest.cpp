@@ -387,6 +387,68 @@ TEST_F(GfxListTest, ImageCellsDrawTheNumberedImageAndImageZeroForOtherText) {
   ImageList_Destroy(images);
 }
 
+// The whole client area as the list paints it, through WM_PRINTCLIENT.
+std::vector<DWORD> PaintClient(HWND list, int& width, int& height) {
+  RECT rc{};
+  GetClientRect(list, &rc);
+  width = rc.right;
+  height = rc.bottom;
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = -height;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  HDC dc = CreateCompatibleDC(nullptr);
+  DWORD* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, bmp);
+  SendMessageA(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+  GdiFlush();
+  std::vector<DWORD> pixels(bits, bits + width * height);
+  SelectObject(dc, old);
+  DeleteObject(bmp);
+  DeleteDC(dc);
+  return pixels;
+}
+
+TEST_F(GfxListTest, CellsFollowTheHeaderWhenScrolledSideways) {
+  DefineFour();
+  list.ColumnManager()->Find(0)->width = 700;  // wider than the list
+  list.ApplyColumns();
+  list.SetRowHeight(20);
+  HIMAGELIST images = SolidImages({RGB(0, 0, 255)});
+  list.SetImageList(images);
+  int row = list.InsertRow(0, "", 0);
+  list.SetCellText(row, 3, "0");
+  auto blueColumns = [&] {
+    int w = 0, h = 0;
+    std::vector<DWORD> px = PaintClient(list.m_hWnd, w, h);
+    RECT r{};
+    ListView_GetItemRect(list.m_hWnd, 0, &r, LVIR_BOUNDS);
+    int y = (r.top + r.bottom) / 2, first = -1;
+    for (int x = 0; x < w; ++x)
+      if ((px[y * w + x] & 0xFFFFFF) == 0x0000FF) return first = x;
+    return first;
+  };
+  // The image stays centred under its header item, wherever that is.
+  auto expectedLeft = [&] {
+    HWND header = ListView_GetHeader(list.m_hWnd);
+    RECT cell{};
+    Header_GetItemRect(header, list.ListColumnOf(3), &cell);
+    MapWindowPoints(header, list.m_hWnd, reinterpret_cast<POINT*>(&cell), 2);
+    return cell.left + (cell.right - cell.left - 16) / 2;
+  };
+  // Before scrolling the image column lies beyond the visible area.
+  EXPECT_GT(expectedLeft(), 600);
+  EXPECT_EQ(blueColumns(), -1);
+  ListView_Scroll(list.m_hWnd, 400, 0);
+  ASSERT_LT(expectedLeft(), 580);
+  EXPECT_EQ(blueColumns(), expectedLeft());
+  list.SetImageList(nullptr);
+  ImageList_Destroy(images);
+}
+
 TEST_F(GfxListTest, OwnerFormatGivesColourAndFontAndGridLinesFollowTheOwner) {
   DefineFour();
   list.ApplyColumns();
@@ -627,6 +689,41 @@ TEST_F(GfxListEditTest, DropDownChoiceOnASelectedRowUpdatesTheCell) {
   EXPECT_EQ(Last(GFXQ_VALUE)->column, 3);
   EXPECT_EQ(list.CellText(1, 3), "0");
   EXPECT_EQ(list.CellText(0, 3), "1");
+}
+
+TEST_F(GfxListEditTest, DropDownWaitsForTheReleaseOfTheOpeningClick) {
+  list.SelectRow(0);
+  // The button of the click is still held while the list handles it.
+  BYTE keys[256];
+  GetKeyboardState(keys);
+  const BYTE saved = keys[VK_LBUTTON];
+  keys[VK_LBUTTON] = 0x80;
+  SetKeyboardState(keys);
+  POINT p = CellCentre(0, 3);
+  list.Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+  keys[VK_LBUTTON] = saved;
+  SetKeyboardState(keys);
+  ASSERT_TRUE(list.IsEditing());
+  HWND editor = list.EditorWindow();
+  EXPECT_EQ(SendMessageA(editor, CB_GETDROPPEDSTATE, 0, 0), 0);
+  // The release lands on the editor, which now covers the cell.
+  SendMessageA(editor, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+  EXPECT_EQ(SendMessageA(editor, CB_GETDROPPEDSTATE, 0, 0), 1);
+  list.EndEdit(false);
+  EXPECT_FALSE(IsWindow(editor));
+}
+
+TEST_F(GfxListEditTest, ClickingElsewhereEndsTheEditWithItsValue) {
+  list.SelectRow(2);
+  ASSERT_TRUE(list.BeginEdit(2, 4));
+  SetWindowTextA(list.EditorWindow(), "typed");
+  Click(0, 1);  // another row: the edit ends, that row is only selected
+  EXPECT_FALSE(list.IsEditing());
+  EXPECT_EQ(list.CellText(2, 4), "typed");
+  EXPECT_EQ(list.SelectedRows(), std::vector<int>{0});
+  testsupport::PumpUntil([] { return false; }, 50);  // late focus notices change nothing
+  EXPECT_FALSE(list.IsEditing());
+  EXPECT_EQ(CountKind(GFXQ_VALUE), 1);
 }
 
 TEST_F(GfxListEditTest, RefusedOrCancelledEditsKeepTheCell) {
