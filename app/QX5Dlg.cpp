@@ -10,6 +10,7 @@
 #include "app/DlgAbout.h"
 #include "app/Messages.h"
 #include "app/SystemRules.h"
+#include "framework/FileDialog.h"
 #include "framework/Module.h"
 #include "log/DlgPageLog.h"
 #include "resource.h"
@@ -50,7 +51,6 @@ const char kExeFilter[] = "Exe file(*.exe)\0*.exe\0";
 const char kAllFilter[] = "All files(*.*)\0*.*\0";
 
 // Big enough for a few thousand selected names.
-const DWORD kFileBufferLength = 256 * 1024;
 
 // Skin colours by system colour index.
 const COLORREF kSkinMenu = RGB(200, 235, 255);       // 4
@@ -108,20 +108,6 @@ void AddPath(RULE_REQUEST& req, const char* path) {
 }
 
 }  // namespace
-
-std::vector<std::string> SplitOpenFileList(const char* buffer) {
-  std::vector<std::string> paths;
-  if (!buffer || !*buffer) return paths;
-  const char* next = buffer + std::strlen(buffer) + 1;
-  if (*next == '\0') {
-    paths.emplace_back(buffer);
-    return paths;
-  }
-  std::string dir = buffer;
-  if (dir.back() != '\\') dir += '\\';
-  for (; *next; next += std::strlen(next) + 1) paths.push_back(dir + next);
-  return paths;
-}
 
 CQX5Dlg::CQX5Dlg() : CBkDialogST(IDD_MAIN) {}
 
@@ -270,19 +256,7 @@ bool CQX5Dlg::ConfirmRemove() {
 bool CQX5Dlg::CheckPassword() { return CDlgPassword::Check(nullptr); }
 
 bool CQX5Dlg::AskForFiles(const char* filter, std::vector<std::string>& paths) {
-  std::vector<char> buffer(kFileBufferLength, '\0');
-  OPENFILENAMEA ofn{};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = m_hWnd;
-  ofn.lpstrFilter = filter;
-  ofn.nFilterIndex = 1;
-  ofn.lpstrFile = buffer.data();
-  ofn.nMaxFile = kFileBufferLength - 2;
-  ofn.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-  if (!GetOpenFileNameA(&ofn)) return false;
-
-  paths = SplitOpenFileList(buffer.data());
-  return true;
+  return PickFiles(m_hWnd, filter, true, paths);
 }
 
 void CQX5Dlg::RuleButton(uint32_t code, const char* filter, bool skipFileDialog) {

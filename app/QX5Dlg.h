@@ -18,11 +18,6 @@
 #include "ui/SystemTray.h"
 #include "ui/XTabCtrl.h"
 
-// The paths of an open-file dialog's multiple-selection buffer: one full
-// path, or a directory followed by names, each ended by a NUL and the list
-// by a second NUL.
-std::vector<std::string> SplitOpenFileList(const char* buffer);
-
 class CQX5Dlg : public CBkDialogST, public ISkinMenuPainter {
  public:
   static constexpr int kButtonCount = 11;

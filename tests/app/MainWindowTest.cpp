@@ -2,6 +2,8 @@
 // it, page switching, rule requests from buttons and shell drops, hiding and
 // showing, and the owner-drawn menus.
 #include <gtest/gtest.h>
+
+#include "framework/FileDialog.h"
 #include <shlobj.h>
 #include <shobjidl.h>
 
@@ -458,12 +460,12 @@ TEST_F(MainWindowWithTray, ExitNeedsThePasswordAndRemovesTheIcon) {
 }
 
 TEST(OpenFileList, SingleAndMultipleSelections) {
-  EXPECT_EQ(std::vector<std::string>{"C:\\dir\\one.exe"}, SplitOpenFileList("C:\\dir\\one.exe\0\0"));
+  EXPECT_EQ(std::vector<std::string>{"C:\\dir\\one.exe"}, SplitPickedFiles("C:\\dir\\one.exe\0\0"));
   EXPECT_EQ((std::vector<std::string>{"C:\\dir\\a.txt", "C:\\dir\\b c.txt"}),
-            SplitOpenFileList("C:\\dir\0a.txt\0b c.txt\0\0"));
+            SplitPickedFiles("C:\\dir\0a.txt\0b c.txt\0\0"));
   // A selection in a drive's root: the directory already ends in a backslash.
-  EXPECT_EQ((std::vector<std::string>{"C:\\a", "C:\\b"}), SplitOpenFileList("C:\\\0a\0b\0\0"));
-  EXPECT_TRUE(SplitOpenFileList("\0\0").empty());
+  EXPECT_EQ((std::vector<std::string>{"C:\\a", "C:\\b"}), SplitPickedFiles("C:\\\0a\0b\0\0"));
+  EXPECT_TRUE(SplitPickedFiles("\0\0").empty());
 }
 
 // ---- Owner-drawn menus ------------------------------------------------------
