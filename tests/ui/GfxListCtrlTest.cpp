@@ -126,6 +126,25 @@ TEST_F(GfxListTest, ApplyShowsTheOrderedDefinedColumns) {
   EXPECT_TRUE(list.ColumnManager()->Order().empty());
 }
 
+TEST_F(GfxListTest, HeaderImageOnlyWhenTheColumnAsksForIt) {
+  list.CreateColumnManager();
+  list.DefineColumn(0, "Plain", "", LVCFMT_LEFT, 80, 0, 2);
+  list.DefineColumn(1, "Pictured", "", LVCFMT_LEFT, 80, GFXCOL_HEADERIMAGE, 2);
+  const int order[] = {0, 1};
+  list.SetDefaultOrder(2, order);
+  list.ApplyColumns();
+  HWND header = ListView_GetHeader(list.m_hWnd);
+  HDITEMA item{};
+  item.mask = HDI_FORMAT | HDI_IMAGE;
+  ASSERT_TRUE(Header_GetItem(header, 0, &item));
+  EXPECT_FALSE(item.fmt & HDF_IMAGE);
+  item = HDITEMA{};
+  item.mask = HDI_FORMAT | HDI_IMAGE;
+  ASSERT_TRUE(Header_GetItem(header, 1, &item));
+  EXPECT_TRUE(item.fmt & HDF_IMAGE);
+  EXPECT_EQ(item.iImage, 2);
+}
+
 TEST_F(GfxListTest, StoredLayoutSkipsUnknownColumnsAndKeepsUnstoredValues) {
   const std::string name = "GfxTestStored";
   DeleteLayout(name);
