@@ -3,20 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/ByteOrder.h"
 #include "framework/Trace.h"
 
 namespace {
-
-uint32_t Load32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
-void Store32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
 
 // Bytes from position to the end of the view; only called for positions
 // outside the reserve zone, where this is more than 512.
