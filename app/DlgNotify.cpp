@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 
+#include "framework/Handle.h"
 #include "framework/Module.h"
 #include "resource.h"
 #include "rules/RuleFile.h"
@@ -12,6 +13,52 @@
 namespace {
 std::atomic<UINT> g_tickPeriod{CDlgNotify::kDefaultTickMs};
 }  // namespace
+
+// The message field: the text centred both ways in the sunken box (a
+// static control only centres horizontally, which leaves a one-line
+// message stuck to the top of the box).
+class CDlgNotify::CMessageField : public CWindow {
+ protected:
+  LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
+    switch (msg) {
+      case WM_ERASEBKGND:
+        return 1;
+      case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(m_hWnd, &ps);
+        Paint(dc);
+        EndPaint(m_hWnd, &ps);
+        return 0;
+      }
+      case WM_SETTEXT: {
+        LRESULT r = Default();
+        InvalidateRect(m_hWnd, nullptr, TRUE);
+        return r;
+      }
+      default:
+        return CWindow::WindowProc(msg, wp, lp);
+    }
+  }
+
+ private:
+  void Paint(HDC dc) {
+    RECT rc = ClientRect();
+    FillRect(dc, &rc, GetSysColorBrush(COLOR_3DFACE));
+    const std::string text = GetText();
+    auto* font = reinterpret_cast<HFONT>(Send(WM_GETFONT));
+    SelectGuard useFont(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    const UINT format = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX;
+    RECT box = rc;
+    InflateRect(&box, -4, -2);
+    RECT need = box;
+    DrawTextA(dc, text.c_str(), -1, &need, format | DT_CALCRECT);
+    const int spare = (box.bottom - box.top) - (need.bottom - need.top);
+    if (spare > 0) box.top += spare / 2;
+    DrawTextA(dc, text.c_str(), -1, &box, format);
+  }
+};
 
 void CDlgNotify::SetTickPeriod(UINT ms) { g_tickPeriod = ms ? ms : kDefaultTickMs; }
 
@@ -43,6 +90,8 @@ void CDlgNotify::StopWorker() {
 BOOL CDlgNotify::OnInitDialog() {
   text_ = Item(IDC_NOTIFY_TEXT);
   bar_ = Item(IDC_NOTIFY_PROGRESS);
+  field_ = std::make_unique<CMessageField>();
+  field_->Attach(text_);
   SetWindowTextA(text_, message_.c_str());
   SendMessageA(bar_, PBM_SETRANGE32, 0, 100);
   const bool waitJob = job_ && (job_->operations & NOTIFY_WAIT_READER);

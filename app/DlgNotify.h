@@ -10,6 +10,7 @@
 // none of its mutexes stays held.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "app/CloseThread.h"
@@ -46,10 +47,13 @@ class CDlgNotify : public CDialogBase {
   void OnDestroy() override;
 
  private:
+  class CMessageField;
+
   void Finish(INT_PTR result);
   void StopWorker();
 
   HWND text_ = nullptr;
+  std::unique_ptr<CMessageField> field_;
   HWND bar_ = nullptr;
   int tick_ = 0;
   std::string message_;
