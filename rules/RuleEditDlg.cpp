@@ -71,11 +71,13 @@ BOOL CRuleEditDlg::OnInitDialog() {
   } else {
     for (int id : {IDC_RULE_BROWSE, IDC_RULE_ADD, IDC_RULE_MODIFY, IDC_RULE_DELETE}) EnableWindow(Item(id), TRUE);
   }
-  if (mode_ & MODE_SYSTEM) {
-    SetFocus(Item(IDCANCEL));
-    return FALSE;
-  }
-  return TRUE;
+  // Start where the user acts: the kinds for existing rules, Browse for a
+  // new one, Cancel when nothing else is possible (the read-only source box
+  // would only show its text selected).
+  int focus = rules_ ? IDOK : IDC_RULE_BROWSE;
+  if (mode_ & MODE_SYSTEM) focus = IDCANCEL;
+  SetFocus(Item(focus));
+  return FALSE;
 }
 
 void CRuleEditDlg::SetSource(const std::string& path) {
