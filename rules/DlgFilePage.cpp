@@ -1,6 +1,7 @@
 #include "rules/DlgFilePage.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <iterator>
@@ -338,6 +339,11 @@ LRESULT CDlgFilePage::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_RULE_REQUEST:
       HandleRequest(reinterpret_cast<const RULE_REQUEST*>(wp));
+      return 0;
+    case WM_DROPFILES:
+      // Drops count only on the main window's buttons; the page takes them
+      // so they go nowhere else, and gives the drop's memory back.
+      DragFinish(reinterpret_cast<HDROP>(wp));
       return 0;
     case WM_SIZE: {
       LRESULT r = CBkDialogST::WindowProc(msg, wp, lp);

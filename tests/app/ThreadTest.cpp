@@ -293,3 +293,37 @@ TEST(DlgNotify, ReaderWaitGivesUpAfterFiveSeconds) {
   EXPECT_GT(dlg.TicksShown(), CDlgNotify::kTickLimit + 1);
   CloseHandle(never);
 }
+
+TEST(DlgNotify, EnterAndEscapeDoNotCloseIt) {
+  TickPeriod tick(30);
+  RuleFileOnDisk disk;
+  ASSERT_EQ(0, disk.Open(CMappedFile::kAccessReadWrite));
+  RuleList rules = SomeRules(1);
+  auto holder = std::make_unique<MutexHolder>(disk.mapping + " Read");
+  std::thread releaser([&] {
+    Sleep(250);
+    holder->Release();
+  });
+  struct Pressing : CDlgNotify {
+    using CDlgNotify::CDlgNotify;
+    BOOL OnInitDialog() override {
+      BOOL r = CDlgNotify::OnInitDialog();
+      // Enter and Escape arrive as IDOK and IDCANCEL commands.
+      PostMessageA(m_hWnd, WM_COMMAND, IDOK, 0);
+      PostMessageA(m_hWnd, WM_COMMAND, IDCANCEL, 0);
+      PostMessageA(m_hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+      return r;
+    }
+  };
+  NOTIFY_JOB job{};
+  job.operations = NOTIFY_WRITE_RULES;
+  job.ruleFile = &disk.file;
+  job.rules = &rules;
+  Pressing dlg(nullptr, &job, "Writting Rule File...");
+  EXPECT_EQ(IDOK, dlg.DoModal());
+  releaser.join();
+  // It stayed until the job was done, several ticks later.
+  EXPECT_GE(dlg.TicksShown(), 4);
+  EXPECT_FALSE(dlg.GaveUp());
+  EXPECT_EQ(100, dlg.ClosingPosition());
+}

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <atomic>
 #include <cstring>
@@ -586,4 +587,20 @@ TEST(FilePage, ARequestArrivingDuringAPassWaitsForItsEnd) {
   EXPECT_EQ((std::vector<std::string>{"second", "first"}), Dests(f.page->Rules()));
   EXPECT_FALSE(f.page->IsBusy());
   ExpectInSync(f);
+}
+
+TEST(FilePage, FilesDroppedOnThePageAddNoRule) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  EXPECT_TRUE(GetWindowLongPtrA(f.page->m_hWnd, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  const char names[] = "C:\\dropped.txt\0";
+  HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + sizeof names + 1);
+  auto* df = static_cast<DROPFILES*>(GlobalLock(drop));
+  df->pFiles = sizeof(DROPFILES);
+  memcpy(reinterpret_cast<char*>(df) + sizeof(DROPFILES), names, sizeof names);
+  GlobalUnlock(drop);
+  auto bytes = ReadFileBytes(f.path);
+  EXPECT_EQ(0, SendMessageA(f.page->m_hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0));
+  EXPECT_TRUE(f.page->Rules().empty());
+  EXPECT_EQ(bytes, ReadFileBytes(f.path));
 }
