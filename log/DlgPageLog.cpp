@@ -1,13 +1,168 @@
 #include "log/DlgPageLog.h"
 
+#include <shellapi.h>
+
+#include <cstdio>
+
+#include "app/DlgNotify.h"
+#include "framework/Module.h"
+#include "log/LogText.h"
 #include "resource.h"
 
-CDlgPageLog::CDlgPageLog() : CBkDialogST(IDD_PAGE_LOG) {}
+namespace {
 
-CDlgPageLog::~CDlgPageLog() = default;
+struct ColumnDef {
+  UINT title;
+  int width;
+};
+constexpr ColumnDef kColumns[] = {
+    {IDS_LOGCOL_TIME, 130}, {IDS_LOGCOL_TYPE, 90}, {IDS_LOGCOL_PROCESS, 270}, {IDS_LOGCOL_ACTION, 130},
+    {IDS_LOGCOL_DETAIL, 400},
+};
+
+std::string ListText(HWND list, int row, int column) {
+  char buf[LOG_TEXT_BUFFER + 1] = {};
+  LVITEMA item{};
+  item.iSubItem = column;
+  item.pszText = buf;
+  item.cchTextMax = sizeof buf;
+  SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  return buf;
+}
+
+void StartExplorer(const std::string& parameters) {
+  ShellExecuteA(nullptr, "Open", "Explorer.exe", parameters.c_str(), nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace
+
+CDlgPageLog::CDlgPageLog()
+    : CBkDialogST(IDD_PAGE_LOG), launcher_(&StartExplorer) {}
+
+CDlgPageLog::~CDlgPageLog() {
+  // The window may be destroyed after this object has let go of it, so the
+  // reader is stopped here too, while the list still exists.
+  StopReader();
+}
+
+void CDlgPageLog::SetLogSource(const std::string& path, const std::string& mappingName,
+                               const std::string& eventName) {
+  logPath_ = path;
+  mappingName_ = mappingName;
+  logFile_ = std::make_unique<CLogFile>(eventName.c_str());
+}
+
+void CDlgPageLog::InitColumns() {
+  for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
+    std::string title = LoadStr(kColumns[i].title);
+    LVCOLUMNA col{};
+    col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    col.fmt = LVCFMT_LEFT;
+    col.cx = kColumns[i].width;
+    col.pszText = title.data();
+    col.iSubItem = i;
+    list_.InsertStyledColumn(i, col);
+  }
+}
 
 BOOL CDlgPageLog::OnInitDialog() {
   CBkDialogST::OnInitDialog();
+  Bind(list_, IDC_LOG_LIST);
+  // The system's image list is shared with the whole process: the list
+  // must never destroy it.
+  SetWindowLongPtrA(list_, GWL_STYLE, GetWindowLongPtrA(list_, GWL_STYLE) | LVS_SHAREIMAGELISTS);
+  ListView_SetExtendedListViewStyle(list_, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+  InitColumns();
+  SHFILEINFOA info{};
+  systemImages_ = reinterpret_cast<HIMAGELIST>(
+      SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+  if (systemImages_) ListView_SetImageList(list_, systemImages_, LVSIL_SMALL);
   SetBackgroundBitmap(IDB_BACKGROUND);
+
+  if (!logFile_) logFile_ = std::make_unique<CLogFile>();
+  const std::string path = logPath_.empty() ? CLogFile::DefaultPath() : logPath_;
+  // A log that cannot be opened leaves a reader that finds nothing.
+  logFile_->Open(path.c_str(), mappingName_.empty() ? nullptr : mappingName_.c_str(), LOG_FILE_SIZE,
+                 CMappedFile::kAccessReadWrite, false);
+
+  params_ = ReaderParams{this, logFile_.get(), &list_, &batchCount_, &readPos_, &itemList_, 0};
+  reader_.m_pParams = &params_;
+  if (reader_.CreateThread(THREAD_PRIORITY_BELOW_NORMAL, 0, 0, nullptr)) Sleep(100);
   return TRUE;
+}
+
+bool CDlgPageLog::StopReader() {
+  if (readerDone_) return true;
+  readerDone_ = true;
+  bool inTime = true;
+  if (reader_.m_hThread) {
+    reader_.RequestStop();
+    // The progress window waits for the thread itself; its modal loop keeps
+    // dispatching the reader's calls into the list meanwhile.
+    HANDLE ended = nullptr;
+    DuplicateHandle(GetCurrentProcess(), reader_.m_hThread, GetCurrentProcess(), &ended, SYNCHRONIZE, FALSE, 0);
+    NOTIFY_JOB job{};
+    job.owner = m_hWnd;
+    job.thread = ended;
+    job.operations = NOTIFY_WAIT_READER;
+    {
+      CDlgNotify notify(m_hWnd, &job, LoadStr(IDS_STOPPING_LOG_READER));
+      inTime = notify.DoModal() == IDOK;
+    }
+    // Never killed: a reader that is late still ends at its next wait. Go
+    // on dispatching what it sends until then.
+    while (!reader_.WaitForEnd(0)) {
+      HANDLE h = reader_.m_hThread;
+      MsgWaitForMultipleObjects(1, &h, FALSE, 1000, QS_ALLINPUT);
+      MSG msg;
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+      }
+    }
+    if (ended) CloseHandle(ended);
+  }
+  if (logFile_) {
+    logFile_->SetCancelEvent(nullptr);
+    logFile_->CloseLog(0);
+  }
+  if (list_.GetSafeHwnd() && systemImages_) ListView_SetImageList(list_, nullptr, LVSIL_SMALL);
+  systemImages_ = nullptr;
+  return inTime;
+}
+
+void CDlgPageLog::OnDestroy() { StopReader(); }
+
+LRESULT CDlgPageLog::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_SIZE && list_.GetSafeHwnd()) {
+    MoveWindow(list_, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
+  }
+  return CBkDialogST::WindowProc(msg, wp, lp);
+}
+
+bool CDlgPageLog::OnNotify(NMHDR* header, LRESULT& result) {
+  if (header->idFrom == IDC_LOG_LIST && header->code == NM_DBLCLK) {
+    OnDoubleClick();
+    result = 0;
+    return true;
+  }
+  return false;
+}
+
+void CDlgPageLog::OnDoubleClick() {
+  const int row = ListView_GetNextItem(list_, -1, LVNI_SELECTED);
+  if (row < 0) return;
+  const std::string process = ListText(list_, row, 2);
+  const std::string detail = ExplorerSelectPath(ListText(list_, row, 4));
+  std::string format = LoadStr(IDS_SELECT_IN_EXPLORER);
+  if (format.empty()) format = "Press Yes to select file %s in explorer,\nPress No to select %s";
+  std::string text(format.size() + process.size() + detail.size() + 16, '\0');
+  const int n = snprintf(text.data(), text.size(), format.c_str(), process.c_str(), detail.c_str());
+  text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  const int answer = AppMessageBox(m_hWnd, text, MB_YESNOCANCEL | MB_ICONQUESTION);
+  if (answer == IDYES) {
+    launcher_("/select," + process);
+  } else if (answer == IDNO) {
+    launcher_("/select," + detail);
+  }
 }

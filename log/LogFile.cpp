@@ -101,3 +101,18 @@ int CLogFile::ReadItems(LogItemList& list, uint32_t* count, uint32_t* position) 
   *count = static_cast<uint32_t>(list.size());
   return -1;
 }
+
+int CLogFile::Resync(uint32_t* position) {
+  if (!position || !readBase_) return -1;
+  MutexLock readLock(readMutex_, cancel_);
+  if (!readLock.Owned()) return -1;
+  if (IsInLogReserve(*position, maxSize_)) return 0;
+  const uint8_t* p = readBase_ + *position;
+  if ((p[0] | p[1] | p[2] | p[3]) == 0) return 0;
+  // A writer may have appended here since the last read: a valid record
+  // is simply the next one to take.
+  LOGFILE_ITEM item;
+  if (item.BuildFromBuffer(p, size_t{maxSize_} - LOG_HEADER_SIZE - *position)) return 0;
+  *position = FindLogWritePosition(readBase_, maxSize_);
+  return 1;
+}

@@ -33,6 +33,13 @@ class CLogFile : public CMappedFile {
   // continues at 0, so does the reader), -1 (not open, or the wait was
   // cancelled; then *count is 0 and the list empty).
   int ReadItems(LogItemList& list, uint32_t* count, uint32_t* position);
+  // After a -3 without records: when *position holds neither an end marker
+  // nor (by now) a valid record, the reader is not on the chain of records (damaged data, or a
+  // writer that went a whole lap ahead and wrote across it). Moves
+  // *position to the end of the chain that starts at the read base, where
+  // the writer continues, and returns 1; 0 when *position is at the end
+  // marker; -1 when not open or the wait was cancelled.
+  int Resync(uint32_t* position);
   // Cuts nothing (the log is not opened with the end-marker flag by the
   // front end), closes everything; keeps the event unless dropEvent is set.
   int CloseLog(int dropEvent);

@@ -1,0 +1,108 @@
+// CLogReadThread: follows the activity log for the life of the Log page. It
+// waits for the writer's first signal, then polls the log every 66 ms: full
+// batches of 100 records go to the plain-text copy of the log only (counted
+// in one summary row), the last partial batch is also shown in the page's
+// list, newest at the bottom.
+//
+// Stopping: the page sets the quit event (manual-reset). Every wait of the
+// reader watches it: the wait for the first signal, the pauses between polls
+// and the log's Read mutex (through the log file's cancel event). The reader
+// then ends by itself, releasing everything; it is never killed. Its calls
+// into the list are messages to the page's thread, which keeps dispatching
+// them while it waits (behind the progress window).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <unordered_map>
+
+#include "app/BaseThread.h"
+#include "framework/Handle.h"
+#include "log/LogRecord.h"
+
+class CDlgPageLog;
+class CLogFile;
+class CListCtrlStyled;
+
+// What the page hands to its reader.
+struct ReaderParams {
+  CDlgPageLog* page;
+  CLogFile* logFile;
+  CListCtrlStyled* list;
+  uint32_t* batchCount;
+  uint32_t* readPos;
+  LogItemList* itemList;
+  uint32_t reserved;
+};
+
+class CLogReadThread : public CBaseThread {
+ public:
+  static constexpr DWORD kPollMs = 66;
+  static constexpr DWORD kFirstSignalSettleMs = 200;
+  static constexpr uint32_t kBatch = 100;
+  static constexpr int kMaxRows = 1000;
+  static constexpr COLORREF kSummaryColour = 0x5028C8;
+
+  CLogReadThread();
+  ~CLogReadThread() override;
+
+  ReaderParams* m_pParams = nullptr;  // not owned
+
+  // Asks the reader to end; it does so at its next wait.
+  void RequestStop() const { SetEvent(quit_.Get()); }
+  HANDLE QuitEvent() const { return quit_.Get(); }
+  // Set by the reader (twice, as it ends) so that a waiter sees it.
+  HANDLE StopEvent() const { return stop_.Get(); }
+
+  // Where the plain-text copy goes (default: the program file's path +
+  // ".log") and whose records are the program's own (default: the program
+  // file). Set before the thread starts.
+  void SetTextLogPath(const std::string& path) {
+    textLogPath_ = path;
+    textLogPathSet_ = true;
+  }
+  void SetOwnerPath(const std::string& path) {
+    ownerPath_ = path;
+    ownerPathSet_ = true;
+  }
+  const std::string& TextLogPath() const { return textLogPath_; }
+
+  // Records taken from the log and rows added, for the page's tests.
+  uint64_t RecordsTaken() const { return recordsTaken_.load(); }
+  uint64_t Wraps() const { return wraps_.load(); }
+  uint64_t Resyncs() const { return resyncs_.load(); }
+
+ protected:
+  int Run() override;
+
+ private:
+  void Body();
+  bool Quit(DWORD waitMs) const;
+  // One ReadItems call with the wrap rule: at the reserve zone the reader
+  // goes back to the start of the data area, as the writer does.
+  int ReadBatch();
+  void WriteTextLog(const LOGFILE_ITEM& item);
+  void AddSummaryRow(uint32_t notShown);
+  void ShowRecord(const LOGFILE_ITEM& item);
+  int IconOf(const std::string& path);
+
+  UniqueHandle quit_;
+  UniqueHandle stop_;
+  std::string textLogPath_;
+  std::string ownerPath_;
+  bool ownerPathSet_ = false;
+  bool textLogPathSet_ = false;
+
+  // Reader-local state.
+  std::string ownerLower_;
+  std::string summaryFormat_;
+  FILE* textLog_ = nullptr;
+  std::unordered_map<std::string, int> icons_;
+  std::atomic<uint64_t> recordsTaken_{0};
+  std::atomic<uint64_t> wraps_{0};
+  std::atomic<uint64_t> resyncs_{0};
+
+  friend class CDlgPageLog;
+};
