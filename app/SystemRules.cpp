@@ -110,9 +110,15 @@ std::string QQInstallDir() {
   DWORD size = MAX_PATH;  // leaves room for a terminator the value may lack
   DWORD type = 0;
   std::string dir;
-  if (RegQueryValueExA(key, "Install", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS &&
-      (type == REG_SZ || type == REG_EXPAND_SZ))
-    dir = value;
+  if (RegQueryValueExA(key, "Install", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS) {
+    if (type == REG_SZ) {
+      dir = value;
+    } else if (type == REG_EXPAND_SZ) {
+      char expanded[MAX_PATH] = {};
+      DWORD n = ExpandEnvironmentStringsA(value, expanded, MAX_PATH);
+      if (n > 0 && n <= MAX_PATH) dir = expanded;
+    }
+  }
   RegCloseKey(key);
   return dir;
 }

@@ -138,8 +138,16 @@ TEST(SystemRules, QueryReadsTheInstallValueAndTheNamedFolders) {
   RegSetValueExA(key, "Install", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value);
   RegCloseKey(key);
   SystemPaths p = QuerySystemPaths();
-  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TENCENT\\QQ", KEY_WOW64_32KEY, 0);
   EXPECT_EQ("F:\\Tencent\\QQ", p.qqDir);
+  // A value with variables names the folder they stand for.
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TENCENT\\QQ", 0,
+                                         KEY_SET_VALUE | KEY_WOW64_32KEY, &key));
+  const char withVariable[] = "%SystemRoot%\\QQ";
+  RegSetValueExA(key, "Install", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(withVariable), sizeof withVariable);
+  RegCloseKey(key);
+  EXPECT_EQ(QuerySystemPaths().qqDir, p.windowsDir + "\\QQ");
+  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TENCENT\\QQ", KEY_WOW64_32KEY, 0);
+  EXPECT_EQ("", QuerySystemPaths().qqDir);
   EXPECT_FALSE(p.windowsDir.empty());
   EXPECT_FALSE(p.systemDir.empty());
   EXPECT_FALSE(p.programFiles.empty());
