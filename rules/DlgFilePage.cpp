@@ -68,7 +68,6 @@ BOOL CDlgFilePage::OnInitDialog() {
   LoadRules();
   ruleFile_.Open(rulePath_.c_str(), mappingName_.empty() ? nullptr : mappingName_.c_str(), RULE_FILE_SIZE,
                  CMappedFile::kAccessReadWrite, false);
-  list_.SetOwnerCallback([this](HWND, GfxListQuery* query) { return query ? OnListQuery(*query) : 0; });
   ResizeList();
   DragAcceptFiles(m_hWnd, TRUE);
   return TRUE;
@@ -101,6 +100,8 @@ void CDlgFilePage::SetUpList() {
   list_.ModifyListStyle(0, GFXS_HGRID | GFXS_VGRID | GFXS_FULLROWSELECT);
   list_.ApplyColumns();
   list_.SetRowHeight(kRowHeight);
+  // Before the first rows exist, so that no row is ever drawn unstyled.
+  list_.SetOwnerCallback([this](HWND, GfxListQuery* query) { return query ? OnListQuery(*query) : 0; });
 }
 
 void CDlgFilePage::SaveListLayout() {
