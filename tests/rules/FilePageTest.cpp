@@ -604,3 +604,18 @@ TEST(FilePage, FilesDroppedOnThePageAddNoRule) {
   EXPECT_TRUE(f.page->Rules().empty());
   EXPECT_EQ(bytes, ReadFileBytes(f.path));
 }
+
+TEST(FilePage, ClosingTheMainWindowWritesTheRulesLastOfAll) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  f.Add(REQ_FIND, {"last"});
+  // The page goes with its top-level window; the final pass runs while
+  // that window is being destroyed.
+  DestroyWindow(f.parent);
+  f.parent = nullptr;
+  EXPECT_EQ(nullptr, f.page->m_hWnd);
+  EXPECT_TRUE(f.page->Rules().empty());
+  RuleList onDisk = f.FileRules();
+  ASSERT_EQ(1u, onDisk.size());
+  EXPECT_EQ(KIND_FIND, onDisk.front()->Kinds);
+}
