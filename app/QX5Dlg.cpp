@@ -19,6 +19,7 @@
 #include "settings/DlgPageOptions.h"
 #include "settings/DlgPassword.h"
 #include "settings/Settings.h"
+#include "ui/Paint.h"
 
 namespace {
 
@@ -64,21 +65,7 @@ const ButtonDef* ButtonById(int id) {
   return nullptr;
 }
 
-void Gradient(HDC dc, const RECT& rc, COLORREF from, COLORREF to, ULONG mode) {
-  TRIVERTEX v[2] = {
-      {rc.left, rc.top, static_cast<COLOR16>(GetRValue(from) << 8), static_cast<COLOR16>(GetGValue(from) << 8),
-       static_cast<COLOR16>(GetBValue(from) << 8), 0},
-      {rc.right, rc.bottom, static_cast<COLOR16>(GetRValue(to) << 8), static_cast<COLOR16>(GetGValue(to) << 8),
-       static_cast<COLOR16>(GetBValue(to) << 8), 0},
-  };
-  GRADIENT_RECT r{0, 1};
-  GradientFill(dc, v, 2, &r, 1, mode);
-}
 
-COLORREF Lighter(COLORREF c, int percent) {
-  auto ch = [&](int x) { return static_cast<BYTE>(x + (255 - x) * percent / 100); };
-  return RGB(ch(GetRValue(c)), ch(GetGValue(c)), ch(GetBValue(c)));
-}
 
 bool OlderThanXp() {
   OSVERSIONINFOA v{};
@@ -445,7 +432,7 @@ bool CQX5Dlg::SkinDrawBorder(HDC, const RECT&) { return false; }
 
 void CQX5Dlg::SkinDrawLeftColumn(HDC dc, const RECT& column, const RECT&) {
   const COLORREF shade = skin_.Colour(COLOR_BTNSHADOW);
-  Gradient(dc, column, shade, Lighter(shade, 45), GRADIENT_FILL_RECT_H);
+  FillGradient(dc, column, shade, MixColour(shade, RGB(255, 255, 255), 45), false);
 }
 
 void CQX5Dlg::SkinDrawItemBackground(HDC dc, const RECT& item, const RECT& menu) {
@@ -457,7 +444,7 @@ void CQX5Dlg::SkinDrawItemBackground(HDC dc, const RECT& item, const RECT& menu)
 }
 
 void CQX5Dlg::SkinDrawMenuBackground(HDC dc, const RECT& menu) {
-  Gradient(dc, menu, skin_.Colour(COLOR_MENU), RGB(255, 255, 255), GRADIENT_FILL_RECT_V);
+  FillGradient(dc, menu, skin_.Colour(COLOR_MENU), RGB(255, 255, 255), true);
 }
 
 // ---- Messages ---------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "framework/Module.h"
+#include "ui/Paint.h"
 
 namespace {
 
@@ -19,16 +20,6 @@ const PanelLook kHot{RGB(255, 255, 255), RGB(190, 225, 255), RGB(0, 120, 215), 2
 const PanelLook kPressed{RGB(176, 210, 240), RGB(222, 238, 255), RGB(0, 84, 160), 240};
 const PanelLook kDisabled{RGB(245, 245, 245), RGB(225, 225, 225), RGB(170, 170, 170), 90};
 
-void VerticalGradient(HDC dc, const RECT& rc, COLORREF top, COLORREF bottom) {
-  TRIVERTEX v[2] = {
-      {rc.left, rc.top, static_cast<COLOR16>(GetRValue(top) << 8), static_cast<COLOR16>(GetGValue(top) << 8),
-       static_cast<COLOR16>(GetBValue(top) << 8), 0},
-      {rc.right, rc.bottom, static_cast<COLOR16>(GetRValue(bottom) << 8),
-       static_cast<COLOR16>(GetGValue(bottom) << 8), static_cast<COLOR16>(GetBValue(bottom) << 8), 0},
-  };
-  GRADIENT_RECT r{0, 1};
-  GradientFill(dc, v, 2, &r, 1, GRADIENT_FILL_RECT_V);
-}
 
 }  // namespace
 
@@ -133,7 +124,7 @@ void CButtonST::PaintPanel(HDC dc, const RECT& rc, UINT state) const {
   {
     MemoryDC panel(dc, w, h);
     RECT local{0, 0, w, h};
-    VerticalGradient(panel.Get(), local, look.top, look.bottom);
+    FillGradient(panel.Get(), local, look.top, look.bottom, true);
     BLENDFUNCTION blend{AC_SRC_OVER, 0, look.alpha, 0};
     AlphaBlend(dc, rc.left, rc.top, w, h, panel.Get(), 0, 0, w, h, blend);
   }

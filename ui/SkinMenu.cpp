@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include "ui/Paint.h"
 
 namespace {
 
@@ -19,21 +20,7 @@ const int kBackgroundWidth = 1024;
 // Menus have a small margin above and below their items.
 const int kMenuMargin = 3;
 
-COLORREF Mix(COLORREF a, COLORREF b, int percentOfB) {
-  auto ch = [&](int x, int y) { return static_cast<BYTE>((x * (100 - percentOfB) + y * percentOfB) / 100); };
-  return RGB(ch(GetRValue(a), GetRValue(b)), ch(GetGValue(a), GetGValue(b)), ch(GetBValue(a), GetBValue(b)));
-}
 
-void Gradient(HDC dc, const RECT& rc, COLORREF from, COLORREF to, bool vertical) {
-  TRIVERTEX v[2] = {
-      {rc.left, rc.top, static_cast<COLOR16>(GetRValue(from) << 8), static_cast<COLOR16>(GetGValue(from) << 8),
-       static_cast<COLOR16>(GetBValue(from) << 8), 0},
-      {rc.right, rc.bottom, static_cast<COLOR16>(GetRValue(to) << 8), static_cast<COLOR16>(GetGValue(to) << 8),
-       static_cast<COLOR16>(GetBValue(to) << 8), 0},
-  };
-  GRADIENT_RECT r{0, 1};
-  GradientFill(dc, v, 2, &r, 1, vertical ? GRADIENT_FILL_RECT_V : GRADIENT_FILL_RECT_H);
-}
 
 // The text before and after the tab that separates an accelerator.
 void SplitAtTab(const std::string& text, std::string& label, std::string& accel) {
@@ -230,7 +217,7 @@ void CSkinMenu::DrawItem(const DRAWITEMSTRUCT& dis, const Item& item) {
   const COLORREF shadow = Colour(COLOR_BTNSHADOW);
   if (item.separator) {
     const int y = (rc.top + rc.bottom) / 2;
-    GdiObject<HPEN> dark(CreatePen(PS_SOLID, 1, Mix(shadow, RGB(255, 255, 255), 40)));
+    GdiObject<HPEN> dark(CreatePen(PS_SOLID, 1, MixColour(shadow, RGB(255, 255, 255), 40)));
     GdiObject<HPEN> light(CreatePen(PS_SOLID, 1, RGB(255, 255, 255)));
     {
       SelectGuard pen(dc, dark.Get());
@@ -249,11 +236,11 @@ void CSkinMenu::DrawItem(const DRAWITEMSTRUCT& dis, const Item& item) {
     RECT hi{rc.left + 2, rc.top + 1, rc.right - 2, rc.bottom - 1};
     GdiObject<HRGN> round(CreateRoundRectRgn(hi.left, hi.top, hi.right + 1, hi.bottom + 1, 6, 6));
     if (disabled) {
-      GdiObject<HBRUSH> frame(CreateSolidBrush(Mix(shadow, RGB(255, 255, 255), 50)));
+      GdiObject<HBRUSH> frame(CreateSolidBrush(MixColour(shadow, RGB(255, 255, 255), 50)));
       FrameRgn(dc, round.Get(), frame.Get(), 1, 1);
     } else {
       SelectClipRgn(dc, round.Get());
-      Gradient(dc, hi, Mix(shadow, RGB(255, 255, 255), 25), shadow, true);
+      FillGradient(dc, hi, MixColour(shadow, RGB(255, 255, 255), 25), shadow, true);
       SelectClipRgn(dc, nullptr);
     }
   }
