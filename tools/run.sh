@@ -17,6 +17,9 @@ start_demo() {
   # The access engine is not part of this program: the stand-in feeds the
   # Log page a slow stream of demonstration records.
   if [ -x "$sim" ]; then
+    # A backlog first, so the page opens with its summary row of records
+    # saved only to the text log, then a slow stream of new ones.
+    wine "$sim" log --generate 150 >/dev/null 2>&1 || true
     wine "$sim" log --demo >/dev/null 2>&1 &
   fi
 }

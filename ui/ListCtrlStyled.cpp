@@ -335,8 +335,17 @@ HFONT CListCtrlStyled::RecordFont(StyleRecord* record, bool& madeNew) {
 }
 
 CListCtrlStyled::CellLook CListCtrlStyled::ResolveCell(int row, int column, bool selected) {
-  StyleRecord* cellNormal = CellRecord(row, column);
-  StyleRecord* main = MainRecord(row);
+  return Resolve(MainRecord(row), column, selected, DefaultText(selected), DefaultBack(selected));
+}
+
+CListCtrlStyled::CellLook CListCtrlStyled::Resolve(StyleRecord* main, int column, bool selected,
+                                                   COLORREF defaultText, COLORREF defaultBack) {
+  StyleRecord* cellNormal = nullptr;
+  if (main && column == 0) {
+    cellNormal = main;
+  } else if (main && column > 0 && static_cast<size_t>(column) - 1 < main->cells.size()) {
+    cellNormal = main->cells[static_cast<size_t>(column) - 1].get();
+  }
   StyleRecord* rowNormal = main ? main->row.get() : nullptr;
   StyleRecord* columnNormal = ColumnRecord(column, false);
   auto stateOf = [selected](StyleRecord* r) { return selected ? (r ? r->selected.get() : nullptr) : r; };
@@ -344,7 +353,7 @@ CListCtrlStyled::CellLook CListCtrlStyled::ResolveCell(int row, int column, bool
   StyleRecord* rowRec = stateOf(rowNormal);
   StyleRecord* col = stateOf(columnNormal);
 
-  CellLook look{DefaultText(selected), DefaultBack(selected), nullptr};
+  CellLook look{defaultText, defaultBack, nullptr};
   const Levels levels = ApplyingLevels(cell, rowRec, col);
   StyleRecord* order[3] = {cell, levels.row ? rowRec : nullptr, levels.column ? col : nullptr};
   for (StyleRecord* r : order) {
@@ -416,6 +425,11 @@ LRESULT CListCtrlStyled::OnCustomDraw(NMLVCUSTOMDRAW* cd) {
   const int row = static_cast<int>(cd->nmcd.dwItemSpec);
   switch (cd->nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
+      // The list's colours, once per paint.
+      paintColours_[0] = DefaultText(false);
+      paintColours_[1] = DefaultBack(false);
+      paintColours_[2] = DefaultText(true);
+      paintColours_[3] = DefaultBack(true);
       return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT: {
       if (!haveListFont_) {
@@ -426,7 +440,9 @@ LRESULT CListCtrlStyled::OnCustomDraw(NMLVCUSTOMDRAW* cd) {
       // is drawn with the selected styles instead.
       paintSelected_ = (ListView_GetItemState(m_hWnd, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
       if (paintSelected_) cd->nmcd.uItemState &= ~CDIS_SELECTED;
-      const CellLook look = ResolveCell(row, 0, paintSelected_);
+      paintRecord_ = reinterpret_cast<StyleRecord*>(cd->nmcd.lItemlParam);
+      const CellLook look = Resolve(paintRecord_, 0, paintSelected_, paintColours_[paintSelected_ ? 2 : 0],
+                                    paintColours_[paintSelected_ ? 3 : 1]);
       cd->clrText = look.text;
       cd->clrTextBk = look.back;
       rowOldFont_ = look.font ? SelectObject(dc, look.font) : nullptr;
@@ -443,7 +459,9 @@ LRESULT CListCtrlStyled::OnCustomDraw(NMLVCUSTOMDRAW* cd) {
       return CDRF_DODEFAULT;
     case CDDS_SUBITEM | CDDS_ITEMPREPAINT: {
       if (paintSelected_) cd->nmcd.uItemState &= ~CDIS_SELECTED;
-      const CellLook look = ResolveCell(row, cd->iSubItem, paintSelected_);
+      const CellLook look = Resolve(reinterpret_cast<StyleRecord*>(cd->nmcd.lItemlParam), cd->iSubItem,
+                                    paintSelected_, paintColours_[paintSelected_ ? 2 : 0],
+                                    paintColours_[paintSelected_ ? 3 : 1]);
       cd->clrText = look.text;
       cd->clrTextBk = look.back;
       // Without a font of its own the cell gets the list's font back, so

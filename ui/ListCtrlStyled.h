@@ -115,6 +115,8 @@ class CListCtrlStyled : public CWindow {
  private:
   int InsertRowWithData(int index, const char* text, LPARAM userData, bool hasUserData);
   LRESULT OnCustomDraw(NMLVCUSTOMDRAW* cd);
+  // The look of a cell of the row whose main record is given.
+  CellLook Resolve(StyleRecord* main, int column, bool selected, COLORREF defaultText, COLORREF defaultBack);
   // Runs fn on the window's thread (directly when already there).
   void OnOwnerThread(const std::function<void()>& fn) const;
   StyleRecord* RowRecord(int row, bool create) const;
@@ -134,4 +136,7 @@ class CListCtrlStyled : public CWindow {
   bool paintSelected_ = false;
   HGDIOBJ rowOldFont_ = nullptr;
   HGDIOBJ cellOldFont_ = nullptr;
+  StyleRecord* paintRecord_ = nullptr;
+  // Text and background, normal and selected, read at the start of a paint.
+  COLORREF paintColours_[4] = {};
 };

@@ -335,6 +335,22 @@ TEST(LogPage, StoppingWhileTheWriterFloodsIsPromptAndLeavesNothingHeld) {
   }
 }
 
+TEST(LogPage, DestroyingTheWindowStopsTheReaderFirst) {
+  // As when the main window closes: the page's window goes with its parent
+  // while the page object still exists.
+  PageHost h;
+  h.Start();
+  ASSERT_EQ(0u, h.SimRecord(TYPE_FILE, KIND_RUN, "2026-12-07 10:15:02,C:\\a.exe,Denied : C:\\b.exe"));
+  ASSERT_TRUE(h.WaitLines(1, 3000));
+  const DWORD start = GetTickCount();
+  DestroyWindow(h.frame);
+  EXPECT_LT(GetTickCount() - start, 2000u);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(h.page->Reader().m_hThread, 0));
+  EXPECT_FALSE(h.page->LogFile()->IsOpen());
+  EXPECT_EQ(nullptr, h.page->GetSafeHwnd());
+  EXPECT_TRUE(h.page->StopReader());  // already done: nothing more to do
+}
+
 TEST(LogPage, DoubleClickOffersProcessOrObjectInExplorer) {
   PageHost h;
   h.Start();
