@@ -11,6 +11,8 @@
 #include <sstream>
 
 #include "LogTestUtil.h"
+
+#include <shellapi.h>
 #include "app/DlgNotify.h"
 #include "common/DialogDriver.h"
 #include "framework/Module.h"
@@ -342,6 +344,10 @@ TEST(LogPage, DestroyingTheWindowStopsTheReaderFirst) {
   h.Start();
   ASSERT_EQ(0u, h.SimRecord(TYPE_FILE, KIND_RUN, "2026-12-07 10:15:02,C:\\a.exe,Denied : C:\\b.exe"));
   ASSERT_TRUE(h.WaitLines(1, 3000));
+  SHFILEINFOA info{};
+  auto systemImages = reinterpret_cast<HIMAGELIST>(
+      SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+  ASSERT_NE(nullptr, systemImages);
   const DWORD start = GetTickCount();
   DestroyWindow(h.frame);
   EXPECT_LT(GetTickCount() - start, 2000u);
@@ -349,6 +355,29 @@ TEST(LogPage, DestroyingTheWindowStopsTheReaderFirst) {
   EXPECT_FALSE(h.page->LogFile()->IsOpen());
   EXPECT_EQ(nullptr, h.page->GetSafeHwnd());
   EXPECT_TRUE(h.page->StopReader());  // already done: nothing more to do
+  // The list let the process's system image list live.
+  EXPECT_GT(ImageList_GetImageCount(systemImages), 0);
+}
+
+TEST(LogPage, WithoutTheTextLogRecordsAreShownAndBacklogsStillSummed) {
+  PageHost h;
+  std::vector<std::string> backlog;
+  for (int i = 0; i < 130; ++i) backlog.push_back(Rec(i));
+  AppendRecords(h.log, backlog);
+  g_bLogIntoFile = 0;
+  h.page = std::make_unique<CDlgPageLog>();
+  h.page->SetLogSource(h.log.path, h.log.mapping, h.log.event);
+  h.page->Reader().SetTextLogPath(h.textLog);
+  ASSERT_TRUE(h.page->Create(h.frame));
+  ASSERT_TRUE(h.WaitRows(31, 3000));
+  AppendRecords(h.log, {Rec(500)});
+  ASSERT_TRUE(h.WaitRows(32, 3000));
+  PumpUntil([] { return false; }, 200);
+  EXPECT_EQ("100 Items Not Displayed, Saved in This Log File", h.Cell(0, 2));
+  EXPECT_EQ("C:\\d\\f129.txt", h.Cell(30, 4));
+  EXPECT_EQ("C:\\d\\f500.txt", h.Cell(31, 4));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(h.textLog.c_str()));
+  g_bLogIntoFile = 1;
 }
 
 TEST(LogPage, DoubleClickOffersProcessOrObjectInExplorer) {
