@@ -111,15 +111,7 @@ bool CDlgPageLog::StopReader() {
     }
     // Never killed: a reader that is late still ends at its next wait. Go
     // on dispatching what it sends until then.
-    while (!reader_.WaitForEnd(0)) {
-      HANDLE h = reader_.m_hThread;
-      MsgWaitForMultipleObjects(1, &h, FALSE, 1000, QS_ALLINPUT);
-      MSG msg;
-      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-      }
-    }
+    reader_.WaitForEndDispatching();
     if (ended) CloseHandle(ended);
   }
   if (logFile_) {

@@ -49,7 +49,21 @@ CLogReadThread::~CLogReadThread() {
   // running here would use freed memory, so ask it to end and wait.
   if (m_hThread && !WaitForEnd(0)) {
     RequestStop();
-    WaitForEnd(INFINITE);
+    WaitForEndDispatching();
+  }
+}
+
+void CLogReadThread::WaitForEndDispatching() const {
+  // The reader may be inside a call to the list, which this thread has to
+  // dispatch for it to return.
+  while (!WaitForEnd(0)) {
+    HANDLE thread = m_hThread;
+    MsgWaitForMultipleObjects(1, &thread, FALSE, 1000, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
   }
 }
 

@@ -53,6 +53,8 @@ class CLogReadThread : public CBaseThread {
   // Asks the reader to end; it does so at its next wait.
   void RequestStop() const { SetEvent(quit_.Get()); }
   HANDLE QuitEvent() const { return quit_.Get(); }
+  // Waits for the thread to end while dispatching this thread's messages.
+  void WaitForEndDispatching() const;
   // Set by the reader (twice, as it ends) so that a waiter sees it.
   HANDLE StopEvent() const { return stop_.Get(); }
 
