@@ -195,6 +195,20 @@ TEST(LogPage, ABacklogBecomesASummaryRowAndTheLastPartialBatchIsShown) {
   EXPECT_EQ(52, h.Rows());
   EXPECT_EQ("100 Items Not Displayed, Saved in This Log File", h.Cell(51, 2));
   EXPECT_EQ(350u, h.TextLines().size());
+
+  // Double-clicking a summary row and answering No selects the text log.
+  std::vector<std::string> launched;
+  h.page->SetExplorerLauncher([&](const std::string& p) { launched.push_back(p); });
+  ListView_SetItemState(h.List(), 0, LVIS_SELECTED, LVIS_SELECTED);
+  DialogDriver driver;
+  driver.On(AppName(), [&](HWND box) { driver.Answer(box, IDNO); });
+  NMITEMACTIVATE n{};
+  n.hdr.hwndFrom = h.List();
+  n.hdr.idFrom = IDC_LOG_LIST;
+  n.hdr.code = NM_DBLCLK;
+  SendMessageA(*h.page, WM_NOTIFY, IDC_LOG_LIST, reinterpret_cast<LPARAM>(&n));
+  ASSERT_EQ(1u, launched.size());
+  EXPECT_EQ("/select," + h.textLog, launched[0]);
 }
 
 TEST(LogPage, TheProgramsOwnRecordsAreNeitherShownNorWritten) {
