@@ -276,7 +276,11 @@ int main(int argc, char** argv) {
       auto e = Clock::now();
       styled.SetRowStyle(row, CListCtrlStyled::kBackColour, true);
       auto f = Clock::now();
-      t[0] += Ms(a, b); t[1] += Ms(b, c); t[2] += Ms(c, d); t[3] += Ms(d, e); t[4] += Ms(e, f);
+      t[0] += Ms(a, b);
+      t[1] += Ms(b, c);
+      t[2] += Ms(c, d);
+      t[3] += Ms(d, e);
+      t[4] += Ms(e, f);
     }
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     auto g = Clock::now();

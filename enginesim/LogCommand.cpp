@@ -31,7 +31,8 @@ bool AppendRecords(CLogFile& log, const std::vector<Record>& records) {
     MutexLock readLock(log.ReadMutex());
     uint8_t* base = log.GetReadBase();
     uint32_t position = FindLogWritePosition(base, log.GetMaxSize());
-    for (const Record& r : records) position = AppendLogRecord(base, log.GetMaxSize(), position, r.type, r.action, r.text);
+    for (const Record& r : records)
+      position = AppendLogRecord(base, log.GetMaxSize(), position, r.type, r.action, r.text);
   }
   SetEvent(log.WrittenEvent());
   return true;
@@ -92,15 +93,14 @@ const char* const kKeys[] = {
 
 const char* const kHosts[] = {"192.0.2.17:80", "198.51.100.4:443", "203.0.113.9:25"};
 
-const uint32_t kActions[] = {KIND_OPEN, KIND_OPEN, KIND_OPEN, KIND_MODIFY, KIND_RUN, KIND_COPY,
-                             KIND_DELETE, KIND_FIND, KIND_PRINT, KIND_OPEN | KIND_MODIFY};
+const uint32_t kActions[] = {KIND_OPEN, KIND_OPEN,   KIND_OPEN, KIND_MODIFY, KIND_RUN,
+                             KIND_COPY, KIND_DELETE, KIND_FIND, KIND_PRINT,  KIND_OPEN | KIND_MODIFY};
 
 std::string TimeText() {
   SYSTEMTIME t;
   GetLocalTime(&t);
   char buf[32];
-  snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
-           t.wSecond);
+  snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
   return buf;
 }
 
@@ -188,8 +188,8 @@ int CommandLog(Args args) {
   if (single && (!hasText || text.empty() || !ParseNumber(type, typeValue) || typeValue == 0 ||
                  (!action.empty() && !ParseNumber(action, actionValue))))
     return kExitUsage;
-  if (gen && (!ParseNumber(generate, count) || !ParseNumber(rate, rateValue) ||
-              (withSeq && !ParseNumber(seq, seqValue))))
+  if (gen &&
+      (!ParseNumber(generate, count) || !ParseNumber(rate, rateValue) || (withSeq && !ParseNumber(seq, seqValue))))
     return kExitUsage;
 
   // The log object is left to the process end: its destructor drops a
@@ -202,9 +202,8 @@ int CommandLog(Args args) {
   }
   int rc;
   if (single) {
-    rc = AppendRecords(log, {{static_cast<uint32_t>(typeValue), static_cast<uint32_t>(actionValue), text}})
-             ? kExitOk
-             : kExitOpen;
+    rc = AppendRecords(log, {{static_cast<uint32_t>(typeValue), static_cast<uint32_t>(actionValue), text}}) ? kExitOk
+                                                                                                            : kExitOpen;
   } else if (gen) {
     rc = Generate(log, count, rateValue, withSeq, seqValue);
   } else {

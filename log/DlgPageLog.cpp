@@ -16,8 +16,8 @@ struct ColumnDef {
   int width;
 };
 constexpr ColumnDef kColumns[] = {
-    {IDS_LOGCOL_TIME, 130}, {IDS_LOGCOL_TYPE, 90}, {IDS_LOGCOL_PROCESS, 270}, {IDS_LOGCOL_ACTION, 130},
-    {IDS_LOGCOL_DETAIL, 400},
+    {IDS_LOGCOL_TIME, 130},   {IDS_LOGCOL_TYPE, 90},    {IDS_LOGCOL_PROCESS, 270},
+    {IDS_LOGCOL_ACTION, 130}, {IDS_LOGCOL_DETAIL, 400},
 };
 
 std::string ListText(HWND list, int row, int column) {
@@ -36,8 +36,7 @@ void StartExplorer(const std::string& parameters) {
 
 }  // namespace
 
-CDlgPageLog::CDlgPageLog()
-    : CBkDialogST(IDD_PAGE_LOG), launcher_(&StartExplorer) {}
+CDlgPageLog::CDlgPageLog() : CBkDialogST(IDD_PAGE_LOG), launcher_(&StartExplorer) {}
 
 CDlgPageLog::~CDlgPageLog() {
   // The window may be destroyed after this object has let go of it, so the
@@ -45,8 +44,7 @@ CDlgPageLog::~CDlgPageLog() {
   StopReader();
 }
 
-void CDlgPageLog::SetLogSource(const std::string& path, const std::string& mappingName,
-                               const std::string& eventName) {
+void CDlgPageLog::SetLogSource(const std::string& path, const std::string& mappingName, const std::string& eventName) {
   logPath_ = path;
   mappingName_ = mappingName;
   logFile_ = std::make_unique<CLogFile>(eventName.c_str());
@@ -74,8 +72,8 @@ BOOL CDlgPageLog::OnInitDialog() {
   ListView_SetExtendedListViewStyle(list_, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
   InitColumns();
   SHFILEINFOA info{};
-  systemImages_ = reinterpret_cast<HIMAGELIST>(
-      SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+  systemImages_ =
+      reinterpret_cast<HIMAGELIST>(SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
   if (systemImages_) ListView_SetImageList(list_, systemImages_, LVSIL_SMALL);
   SetBackgroundBitmap(IDB_BACKGROUND);
 

@@ -159,9 +159,12 @@ void CLogReadThread::Body() {
       // Follow the newest row only when the user was looking at the end.
       const int before = p.list->RowCount();
       const HWND listWnd = p.list->GetSafeHwnd();
-      const bool atEnd = before == 0 || (listWnd && static_cast<int>(SendMessageA(listWnd, LVM_GETTOPINDEX, 0, 0)) +
-                                                            static_cast<int>(SendMessageA(listWnd, LVM_GETCOUNTPERPAGE, 0, 0)) >=
-                                                        before);
+      bool atEnd = before == 0;
+      if (!atEnd && listWnd) {
+        const int top = static_cast<int>(SendMessageA(listWnd, LVM_GETTOPINDEX, 0, 0));
+        const int perPage = static_cast<int>(SendMessageA(listWnd, LVM_GETCOUNTPERPAGE, 0, 0));
+        atEnd = top + perPage >= before;
+      }
       {
         RedrawLock lock(listWnd);
         for (const auto& item : *p.itemList) {

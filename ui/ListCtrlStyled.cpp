@@ -338,8 +338,8 @@ CListCtrlStyled::CellLook CListCtrlStyled::ResolveCell(int row, int column, bool
   return Resolve(MainRecord(row), column, selected, DefaultText(selected), DefaultBack(selected));
 }
 
-CListCtrlStyled::CellLook CListCtrlStyled::Resolve(StyleRecord* main, int column, bool selected,
-                                                   COLORREF defaultText, COLORREF defaultBack) {
+CListCtrlStyled::CellLook CListCtrlStyled::Resolve(StyleRecord* main, int column, bool selected, COLORREF defaultText,
+                                                   COLORREF defaultBack) {
   StyleRecord* cellNormal = nullptr;
   if (main && column == 0) {
     cellNormal = main;
@@ -459,9 +459,8 @@ LRESULT CListCtrlStyled::OnCustomDraw(NMLVCUSTOMDRAW* cd) {
       return CDRF_DODEFAULT;
     case CDDS_SUBITEM | CDDS_ITEMPREPAINT: {
       if (paintSelected_) cd->nmcd.uItemState &= ~CDIS_SELECTED;
-      const CellLook look = Resolve(reinterpret_cast<StyleRecord*>(cd->nmcd.lItemlParam), cd->iSubItem,
-                                    paintSelected_, paintColours_[paintSelected_ ? 2 : 0],
-                                    paintColours_[paintSelected_ ? 3 : 1]);
+      const CellLook look = Resolve(reinterpret_cast<StyleRecord*>(cd->nmcd.lItemlParam), cd->iSubItem, paintSelected_,
+                                    paintColours_[paintSelected_ ? 2 : 0], paintColours_[paintSelected_ ? 3 : 1]);
       cd->clrText = look.text;
       cd->clrTextBk = look.back;
       // Without a font of its own the cell gets the list's font back, so

@@ -20,16 +20,17 @@ TEST(EngineSim, RulesListsEveryRecordOnePerLine) {
   ASSERT_EQ(0, file.Open(path.c_str(), mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessReadWrite, false));
   RuleList rules;
   rules.push_back(MakeRule("*", "C:\\Users\\bob\\plan.doc", TYPE_FILE, KIND_RUN | KIND_COPY, RULE_MODE_NORMAL));
-  rules.push_back(MakeRule("C:\\p q\\x.exe", "hkey_local_machine\\software\\*", TYPE_REGISTRY | TYPE_SYSTEM, KIND_MODIFY,
-                           RULE_MODE_ALT));
+  rules.push_back(MakeRule("C:\\p q\\x.exe", "hkey_local_machine\\software\\*", TYPE_REGISTRY | TYPE_SYSTEM,
+                           KIND_MODIFY, RULE_MODE_ALT));
   ASSERT_EQ(0, file.WriteRules(rules));
 
   const std::string out = dir + "\\out.txt";
   EXPECT_EQ(0u, RunSim("rules --path \"" + path + "\" --mapping " + mapping, out));
-  EXPECT_EQ("0x01\t0x0C\t10\t*\tC:\\Users\\bob\\plan.doc\n"
-            "0x0A\t0x02\t9\tC:\\p q\\x.exe\thkey_local_machine\\software\\*\n"
-            "# 2 rules\n",
-            ReadText(out));
+  EXPECT_EQ(
+      "0x01\t0x0C\t10\t*\tC:\\Users\\bob\\plan.doc\n"
+      "0x0A\t0x02\t9\tC:\\p q\\x.exe\thkey_local_machine\\software\\*\n"
+      "# 2 rules\n",
+      ReadText(out));
 
   // An empty rule set lists nothing but the count.
   ASSERT_EQ(0, file.WriteRules(RuleList{}));
@@ -44,14 +45,14 @@ TEST(EngineSim, BadCommandLinesAndAMissingFrontEndHaveTheirOwnExitCodes) {
   auto RunSim = [&](const std::string& args) { return logtest::RunSim(args, out); };
   EXPECT_EQ(2u, RunSim(""));
   EXPECT_EQ(2u, RunSim("frobnicate"));
-  EXPECT_EQ(2u, RunSim("log " + t.SimArgs()));                                // no mode
-  EXPECT_EQ(2u, RunSim("log " + t.SimArgs() + " --type 1 --action 1"));        // no text
-  EXPECT_EQ(2u, RunSim("log " + t.SimArgs() + " --type 0 --text x"));          // type 0 reads as the end
+  EXPECT_EQ(2u, RunSim("log " + t.SimArgs()));                           // no mode
+  EXPECT_EQ(2u, RunSim("log " + t.SimArgs() + " --type 1 --action 1"));  // no text
+  EXPECT_EQ(2u, RunSim("log " + t.SimArgs() + " --type 0 --text x"));    // type 0 reads as the end
   EXPECT_EQ(2u, RunSim("log " + t.SimArgs() + " --generate ten"));
   EXPECT_EQ(2u, RunSim("log " + t.SimArgs() + " --generate 1 --demo"));
   EXPECT_EQ(3u, RunSim("reload --title \"No Such Window 4711\""));
-  EXPECT_EQ(1u, RunSim("log --path \"" + t.dir + "\\missing\\dir\\QX5.log\" --mapping " + t.mapping +
-                       "x --generate 1"));
+  EXPECT_EQ(1u,
+            RunSim("log --path \"" + t.dir + "\\missing\\dir\\QX5.log\" --mapping " + t.mapping + "x --generate 1"));
 }
 
 TEST(EngineSim, AppendsFollowTheLastRecordAndSignalTheEvent) {
@@ -85,9 +86,7 @@ TEST(EngineSim, AppendsFollowTheLastRecordAndSignalTheEvent) {
     std::string process = parts.process;
     for (char& c : process) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     EXPECT_EQ(".exe", process.substr(process.size() - 4)) << item.text;
-    EXPECT_EQ(" -seq " + std::to_string(1000 + i - 2),
-              parts.detail.substr(parts.detail.rfind(" -seq ")))
-        << item.text;
+    EXPECT_EQ(" -seq " + std::to_string(1000 + i - 2), parts.detail.substr(parts.detail.rfind(" -seq "))) << item.text;
     EXPECT_NE(0u, item.action);
     sawRegistry |= (item.type & TYPE_REGISTRY) != 0;
     sawDenied |= parts.actionPrefix == "Denied";

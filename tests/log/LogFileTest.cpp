@@ -175,8 +175,9 @@ TEST(LogFile, RandomlyDamagedLogsNeverCrashAndNeverReadPastTheView) {
   for (int round = 0; round < 40; ++round) {
     // Plausible records with random damage: lengths, types and raw noise.
     uint32_t pos = 0;
-    while (38 + pos + 900 < size) pos = AppendLogRecord(base, size, pos, 1 + rng() % 15, rng() % 128,
-                                                         std::string(1 + rng() % 300, 'a' + rng() % 26));
+    while (38 + pos + 900 < size)
+      pos =
+          AppendLogRecord(base, size, pos, 1 + rng() % 15, rng() % 128, std::string(1 + rng() % 300, 'a' + rng() % 26));
     for (int k = 0; k < 30; ++k) {
       uint32_t at = rng() % (size - 38 - 4);
       uint32_t v = (k % 3 == 0) ? 779 + rng() % 3 : static_cast<uint32_t>(rng());
@@ -204,8 +205,8 @@ TEST(LogFile, RandomlyDamagedLogsNeverCrashAndNeverReadPastTheView) {
 TEST(LogFile, ReadOnlyOpenRequiresTheMagicInTheSharedView) {
   TempLog t;
   // Another party owns the mapping name and has no log header in it.
-  HANDLE foreign = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, LOG_FILE_SIZE,
-                                      t.mapping.c_str());
+  HANDLE foreign =
+      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, LOG_FILE_SIZE, t.mapping.c_str());
   ASSERT_NE(nullptr, foreign);
   {
     CLogFile log(t.event.c_str());

@@ -116,7 +116,10 @@ void AppendRecords(const TempLog& t, const std::vector<std::string>& texts, uint
   w.CloseLog(0);
 }
 
-std::string Rec(int i) { return "2026-12-07 10:15:02,C:\\Tools\\t" + std::to_string(i % 7) + ".exe,Denied : C:\\d\\f" + std::to_string(i) + ".txt"; }
+std::string Rec(int i) {
+  return "2026-12-07 10:15:02,C:\\Tools\\t" + std::to_string(i % 7) + ".exe,Denied : C:\\d\\f" + std::to_string(i) +
+         ".txt";
+}
 
 }  // namespace
 
@@ -305,7 +308,8 @@ TEST(LogPage, ADamagedLogNeitherCrashesNorHangsTheReader) {
   const uint64_t before = h.page->Reader().RecordsTaken();
   ASSERT_EQ(0u, h.SimRecord(TYPE_FILE, KIND_OPEN, "2026-12-07 10:15:02,C:\\after.exe,Denied : C:\\damage.txt"));
   ASSERT_TRUE(PumpUntil([&] { return h.page->Reader().RecordsTaken() > before; }, 3000));
-  ASSERT_TRUE(PumpUntil([&] { return h.TextLines().size() > 0 && h.TextLines().back().find("after.exe") != std::string::npos; }, 3000));
+  ASSERT_TRUE(PumpUntil(
+      [&] { return h.TextLines().size() > 0 && h.TextLines().back().find("after.exe") != std::string::npos; }, 3000));
   const DWORD start = GetTickCount();
   EXPECT_TRUE(h.page->StopReader());
   EXPECT_LT(GetTickCount() - start, 3000u);
@@ -315,7 +319,8 @@ TEST(LogPage, StoppingWhileTheWriterFloodsIsPromptAndLeavesNothingHeld) {
   PageHost h;
   h.Start();
   Process sim;
-  ASSERT_TRUE(StartHelper(sim, "engine-sim.exe", "log " + h.log.SimArgs() + " --generate 100000000 --rate 10000 --seq 0",
+  ASSERT_TRUE(StartHelper(sim, "engine-sim.exe",
+                          "log " + h.log.SimArgs() + " --generate 100000000 --rate 10000 --seq 0",
                           h.log.dir + "\\flood.txt"));
   ASSERT_TRUE(PumpUntil([&] { return h.page->Reader().RecordsTaken() > 20000; }, 20000));
   const DWORD start = GetTickCount();
@@ -359,8 +364,8 @@ TEST(LogPage, DestroyingTheWindowStopsTheReaderFirst) {
   ASSERT_EQ(0u, h.SimRecord(TYPE_FILE, KIND_RUN, "2026-12-07 10:15:02,C:\\a.exe,Denied : C:\\b.exe"));
   ASSERT_TRUE(h.WaitLines(1, 3000));
   SHFILEINFOA info{};
-  auto systemImages = reinterpret_cast<HIMAGELIST>(
-      SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+  auto systemImages =
+      reinterpret_cast<HIMAGELIST>(SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
   ASSERT_NE(nullptr, systemImages);
   const DWORD start = GetTickCount();
   DestroyWindow(h.frame);
@@ -423,9 +428,10 @@ TEST(LogPage, DoubleClickOffersProcessOrObjectInExplorer) {
   ASSERT_EQ(1u, launched.size());
   EXPECT_EQ("/select,C:\\Program Files\\App\\app.exe", launched[0]);
   ASSERT_EQ(1u, driver.MessageTexts().size());
-  EXPECT_EQ("Press Yes to select file C:\\Program Files\\App\\app.exe in explorer,\nPress No to select "
-            "C:\\Users\\bob\\plan.doc",
-            driver.MessageTexts()[0]);
+  EXPECT_EQ(
+      "Press Yes to select file C:\\Program Files\\App\\app.exe in explorer,\nPress No to select "
+      "C:\\Users\\bob\\plan.doc",
+      driver.MessageTexts()[0]);
   answer = IDNO;
   doubleClick();
   ASSERT_EQ(2u, launched.size());

@@ -18,8 +18,8 @@ namespace logtest {
 struct TempLog {
   std::string dir = testsupport::MakeTempDir("log");
   std::string path = dir + "\\QX5.log";
-  std::string tag = std::to_string(GetCurrentProcessId()) + "." + std::to_string(GetTickCount()) + "." +
-                    std::to_string(Next());
+  std::string tag =
+      std::to_string(GetCurrentProcessId()) + "." + std::to_string(GetTickCount()) + "." + std::to_string(Next());
   std::string mapping = "VkTest.log." + tag;
   std::string event = "VkTest.event." + tag;
 
@@ -28,9 +28,7 @@ struct TempLog {
     return static_cast<unsigned>(InterlockedIncrement(&n));
   }
   // The stand-in's options that select this log.
-  std::string SimArgs() const {
-    return "--path \"" + path + "\" --mapping " + mapping + " --event " + event;
-  }
+  std::string SimArgs() const { return "--path \"" + path + "\" --mapping " + mapping + " --event " + event; }
 };
 
 inline uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
@@ -41,8 +39,8 @@ inline uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
 
 // Writes a file with the given bytes, replacing any old one.
 inline bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0,
-                         nullptr);
+  HANDLE f =
+      CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (f == INVALID_HANDLE_VALUE) return false;
   DWORD n = 0;
   BOOL ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
