@@ -100,7 +100,8 @@ std::string TimeText() {
   SYSTEMTIME t;
   GetLocalTime(&t);
   char buf[32];
-  snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+  // Short enough for the Log page's time column.
+  snprintf(buf, sizeof buf, "%02u/%02u %02u:%02u:%02u", t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
   return buf;
 }
 
