@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/TestSupport.h"
 #include "framework/Module.h"
 
 int main(int argc, char** argv) {
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
   InitCommonControlsEx(&icc);
   testing::InitGoogleTest(&argc, argv);
   int rc = RUN_ALL_TESTS();
+  testsupport::RemoveTempDirs();
   OleUninitialize();
   return rc;
 }

@@ -12,14 +12,52 @@ std::string ExeDir() {
   return path.substr(0, path.find_last_of('\\'));
 }
 
+namespace {
+
+void DeleteTree(const std::string& dir) {
+  WIN32_FIND_DATAA fd;
+  HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &fd);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = fd.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = dir + "\\" + name;
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        DeleteTree(path);
+      } else {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(find, &fd));
+    FindClose(find);
+  }
+  RemoveDirectoryA(dir.c_str());
+}
+
+std::vector<std::string>& CreatedDirs() {
+  static std::vector<std::string> dirs;
+  return dirs;
+}
+
+}  // namespace
+
 std::string MakeTempDir(const std::string& tag) {
   char base[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, base);
   static LONG counter = 0;
+  // Process ids come round again, so a directory of this name may be left
+  // from an earlier run: start from an empty one.
   std::string dir = std::string(base) + "vk_" + tag + "_" + std::to_string(GetCurrentProcessId()) + "_" +
                     std::to_string(InterlockedIncrement(&counter));
+  DeleteTree(dir);
   CreateDirectoryA(dir.c_str(), nullptr);
+  CreatedDirs().push_back(dir);
   return dir;
+}
+
+void RemoveTempDirs() {
+  for (const auto& dir : CreatedDirs()) DeleteTree(dir);
+  CreatedDirs().clear();
 }
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {

@@ -12,8 +12,10 @@ namespace testsupport {
 
 // The directory of the running test program (helper programs live there).
 std::string ExeDir();
-// A fresh, empty directory for one test.
+// A fresh, empty directory for one test; removed by RemoveTempDirs.
 std::string MakeTempDir(const std::string& tag);
+// Removes every directory MakeTempDir made (at the end of the program).
+void RemoveTempDirs();
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 
 // A started child process; Wait returns its exit code (or ~0u on time-out).

@@ -82,7 +82,10 @@ TEST(EngineSim, AppendsFollowTheLastRecordAndSignalTheEvent) {
     // Every generated text splits into all columns and carries its number.
     LogTextParts parts = SplitLogText(item.text);
     ASSERT_EQ(3, parts.fields) << item.text;
-    EXPECT_EQ(19u, parts.time.size()) << item.text;
+    // "MM/DD hh:mm:ss"
+    ASSERT_EQ(14u, parts.time.size()) << item.text;
+    EXPECT_EQ('/', parts.time[2]);
+    EXPECT_EQ(':', parts.time[8]);
     std::string process = parts.process;
     for (char& c : process) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     EXPECT_EQ(".exe", process.substr(process.size() - 4)) << item.text;
