@@ -39,6 +39,7 @@ cleanup() {
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
   kill "$xvfb" 2>/dev/null || true
+  wait "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
