@@ -48,7 +48,7 @@ class RuleFlow : public testing::Test {
   void SetUp() override {
     dir = MakeTempDir("flow");
     dlg.rulePath = dir + "\\QX5Rule.rle";
-    dlg.mapping = "VkFlow.rle." + std::to_string(GetCurrentProcessId()) + "." + std::to_string(GetTickCount());
+    dlg.mapping = UniqueMapping("flow");
     ASSERT_TRUE(dlg.Create(nullptr));
     ShowWindow(dlg.m_hWnd, SW_SHOW);
   }

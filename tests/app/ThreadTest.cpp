@@ -19,12 +19,6 @@ using namespace testsupport;
 
 namespace {
 
-std::string UniqueMapping(const char* tag) {
-  static std::atomic<int> counter{0};
-  return std::string("VkTest.") + tag + "." + std::to_string(GetCurrentProcessId()) + "." +
-         std::to_string(GetTickCount()) + "." + std::to_string(counter++);
-}
-
 // Shortens the progress window's timer for one test.
 struct TickPeriod {
   explicit TickPeriod(UINT ms) { CDlgNotify::SetTickPeriod(ms); }

@@ -60,6 +60,12 @@ void RemoveTempDirs() {
   CreatedDirs().clear();
 }
 
+std::string UniqueMapping(const char* tag) {
+  static LONG counter = 0;
+  return std::string("VkTest.") + tag + "." + std::to_string(GetCurrentProcessId()) + "." +
+         std::to_string(GetTickCount()) + "." + std::to_string(InterlockedIncrement(&counter));
+}
+
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
   std::vector<uint8_t> bytes;
   HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,

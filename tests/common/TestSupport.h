@@ -16,6 +16,9 @@ std::string ExeDir();
 std::string MakeTempDir(const std::string& tag);
 // Removes every directory MakeTempDir made (at the end of the program).
 void RemoveTempDirs();
+// A name for a mapping, mutex or event that no other test or run uses: the
+// named objects are shared by every process of the Wine prefix.
+std::string UniqueMapping(const char* tag);
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 
 // A started child process; Wait returns its exit code (or ~0u on time-out).

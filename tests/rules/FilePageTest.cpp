@@ -26,12 +26,6 @@ using namespace testsupport;
 
 namespace {
 
-std::string UniqueMapping(const char* tag) {
-  static std::atomic<int> counter{0};
-  return std::string("VkTest.") + tag + "." + std::to_string(GetCurrentProcessId()) + "." +
-         std::to_string(GetTickCount()) + "." + std::to_string(counter++);
-}
-
 // A page on a hidden top-level window, working on its own rule file.
 struct PageFixture {
   std::string dir = MakeTempDir("filepage");

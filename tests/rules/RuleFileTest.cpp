@@ -18,7 +18,7 @@ struct TempRuleFile {
   std::string dir = MakeTempDir("rules");
   std::string path = dir + "\\QX5Rule.rle";
   // A mapping name of its own, so tests never meet the real rule file.
-  std::string mapping = "VkTest.rle." + std::to_string(GetCurrentProcessId()) + "." + std::to_string(GetTickCount());
+  std::string mapping = UniqueMapping("rle");
 };
 
 uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
