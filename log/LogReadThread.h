@@ -21,6 +21,7 @@
 #include "app/BaseThread.h"
 #include "framework/Handle.h"
 #include "log/LogRecord.h"
+#include "log/LogText.h"
 
 class CDlgPageLog;
 class CLogFile;
@@ -43,7 +44,7 @@ class CLogReadThread : public CBaseThread {
   static constexpr DWORD kFirstSignalSettleMs = 200;
   static constexpr uint32_t kBatch = 100;
   static constexpr int kMaxRows = 1000;
-  static constexpr COLORREF kSummaryColour = 0x5028C8;
+  static constexpr COLORREF kSummaryColour = LOG_SUMMARY_COLOUR;
 
   CLogReadThread();
   ~CLogReadThread() override;
