@@ -7,22 +7,22 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-out=${VK_BUILD:-build}
-bin=$root/$out/win64
+out=$(realpath -m "${VK_BUILD:-build}")
+bin=$out/win64
 
 version=$(sed -n 's/^ *PRODUCTVERSION *\([0-9]*\),\([0-9]*\),\([0-9]*\),.*/\1.\2.\3/p' res/Varnokel.rc)
 next=${version%.*}.$(( ${version##*.} + 1 ))
-msi=$root/$out/Varnokel-$version-x64.msi
+msi=$out/Varnokel-$version-x64.msi
 [ -f "$msi" ] || tools/package.sh --no-build x64 >/dev/null
 # The same programs as the next version: what a newer release looks like to the installer.
 tools/package.sh --no-build --version "$next" --out "$out/package-test" x64 >/dev/null
-msi_next=$root/$out/package-test/Varnokel-$next-x64.msi
+msi_next=$out/package-test/Varnokel-$next-x64.msi
 
 . tools/wine-env.sh
 # Wine's menu builder would copy the Start-menu entry into the desktop of
 # whoever runs the test: keep it inside the prefix.
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
-wine_prefix "$root/$out/wine-package" null
+wine_prefix "$out/wine-package" null
 wine_keepalive
 trap 'wineserver -k 2>/dev/null || true' EXIT
 trap 'echo "  FAILED: command at line $LINENO of tools/package-test.sh" >&2' ERR
@@ -32,7 +32,7 @@ dir="$drive/Program Files/Varnokel"
 rules=$drive/windows/system32/QX5Rule.rle
 log=$drive/windows/system32/QX5.log
 settings='HKLM\Software\QuorvexSoftware\QX5\Settings'
-logs=$root/$out/package-test
+logs=$out/package-test
 checks=0
 
 ok() { checks=$((checks + 1)); echo "  ok: $*"; }
@@ -55,12 +55,15 @@ settings_now() { wine reg query "$settings" 2>/dev/null | tr -d '\r' | sort; }
 code=$(product_code "$msi")
 code_next=$(product_code "$msi_next")
 programs=()
-stage=$root/$out/stage/x64 stage_next=$root/$out/package-test/stage/x64
+stage=$out/stage/x64 stage_next=$out/package-test/stage/x64
 for p in "$stage/"*.exe; do programs+=("$(basename "$p")"); done
 
 # A prefix left by an interrupted run may still hold the product.
 for c in $(apps); do msiexec /x "$c" cleanup-"$c" >/dev/null; done
-rm -rf "$dir"
+# The prefix is this test's own: start without the user's data, so that the
+# program's first start has to make it.
+rm -rf "$dir" "$rules" "$log"
+wine reg delete 'HKLM\Software\QuorvexSoftware' /f >/dev/null 2>&1 || true
 
 echo "Installing $(basename "$msi") (programs: ${programs[*]})"
 rc=$(msiexec /i "$(winepath -w "$msi")" install)
@@ -133,7 +136,7 @@ rc=$(msiexec /i "$(winepath -w "$msi")" downgrade)
 [ "$(apps)" = "$code_next" ] || fail "Apps entries after the refused downgrade: '$(apps | tr '\n' ' ')'"
 ok "installing the older $version over $next is refused (exit 1603), $next stays"
 
-msi_x86=$root/$out/Varnokel-$version-x86.msi
+msi_x86=$out/Varnokel-$version-x86.msi
 if [ -f "$msi_x86" ]; then
   rc=$(msiexec /i "$(winepath -w "$msi_x86")" x86)
   # 1603 (fatal error) reaches the shell as its low byte, 67.

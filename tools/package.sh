@@ -65,8 +65,10 @@ for arch in "${arches[@]}"; do
   product_code=$(python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' \
                  "$upgrade_code" "Varnokel-$version-$arch")
   msi=$dest/Varnokel-$version-$arch.msi
+  # wixl takes source paths relative to the current folder only.
+  rel() { realpath -m --relative-to="$PWD" "$1"; }
   wixl -a "$arch" -D Version="$version" -D ProductCode="$product_code" -D Arch="$arch" \
-       -D BinDir="$stage" -D IconFile="$tree/res/art/icon_128.ico" "${defines[@]}" \
+       -D BinDir="$(rel "$stage")" -D IconFile="$(rel "$tree/res/art/icon_128.ico")" "${defines[@]}" \
        installer/Varnokel.wxs -o "$msi"
 
   props=$(msiinfo export "$msi" Property | tr -d '\r')
