@@ -2,6 +2,10 @@
 add_compile_definitions(WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0800 NOMINMAX STRICT)
 add_compile_options(-Wall -Wextra -Wno-cast-function-type -Wno-missing-field-initializers)
 set(WIN_STATIC -static -static-libgcc -static-libstdc++)
+# Every program lands in the build tree's root, also those of subfolders:
+# the test programs start helpers from there and tools/package.sh takes the
+# packaged programs from there.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 set(WIN_LIBS comctl32 comdlg32 shell32 shlwapi ole32 oleaut32 uuid gdi32 msimg32 user32 advapi32 dbghelp version)
 
 # Icons and bitmaps are drawn by a script at build time.

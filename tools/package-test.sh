@@ -13,7 +13,8 @@ bin=$out/win64
 version=$(sed -n 's/^ *PRODUCTVERSION *\([0-9]*\),\([0-9]*\),\([0-9]*\),.*/\1.\2.\3/p' res/Varnokel.rc)
 next=${version%.*}.$(( ${version##*.} + 1 ))
 msi=$out/Varnokel-$version-x64.msi
-[ -f "$msi" ] || tools/package.sh --no-build x64 >/dev/null
+# Packaged again from the tree as it is, so that the package matches the stage it is compared with.
+tools/package.sh --no-build x64 >/dev/null
 # The same programs as the next version: what a newer release looks like to the installer.
 tools/package.sh --no-build --version "$next" --out "$out/package-test" x64 >/dev/null
 msi_next=$out/package-test/Varnokel-$next-x64.msi

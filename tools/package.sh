@@ -56,9 +56,16 @@ for arch in "${arches[@]}"; do
   mkdir -p "$stage"
   defines=()
   programs=(Varnokel.exe)
-  [ -f "$tree/vkctl.exe" ] && { programs+=(vkctl.exe); defines+=(-D HaveVkctl=1); }
-  [ -f "$tree/XCrashReport.exe" ] && { programs+=(XCrashReport.exe); defines+=(-D HaveCrashReport=1); }
-  for p in "${programs[@]}"; do "$strip" -o "$stage/$p" "$tree/$p"; done
+  # Built programs: in the tree's root, or one folder down.
+  built() { find "$tree" -maxdepth 2 -name "$1" -type f | sort | head -1; }
+  sources=("$tree/Varnokel.exe")
+  if [ -n "$(built vkctl.exe)" ]; then
+    programs+=(vkctl.exe); sources+=("$(built vkctl.exe)"); defines+=(-D HaveVkctl=1)
+  fi
+  if [ -n "$(built XCrashReport.exe)" ]; then
+    programs+=(XCrashReport.exe); sources+=("$(built XCrashReport.exe)"); defines+=(-D HaveCrashReport=1)
+  fi
+  for i in "${!programs[@]}"; do "$strip" -o "$stage/${programs[$i]}" "${sources[$i]}"; done
 
   # One product code per version and architecture, the same on every build:
   # rebuilding a version gives the same product, a new version a new one.
