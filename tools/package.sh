@@ -39,7 +39,9 @@ for tool in wixl msiinfo; do
   command -v "$tool" >/dev/null || { echo "package: $tool is missing (tools/install-deps.sh installs it)" >&2; exit 1; }
 done
 
-upgrade_code=8F249462-4101-45F5-8D4D-DD2499A91EC8
+# The product codes derive from the package's fixed upgrade code.
+upgrade_code=$(sed -n 's/.*UpgradeCode="\([0-9A-F-]*\)".*/\1/p' installer/Varnokel.wxs)
+[ ${#upgrade_code} = 36 ] || { echo "package: no upgrade code in installer/Varnokel.wxs" >&2; exit 1; }
 mkdir -p "$dest"
 
 for arch in "${arches[@]}"; do
