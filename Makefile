@@ -1,5 +1,5 @@
-# The two commands: both install what is missing on a Debian 12 machine.
-.PHONY: run test build clean
+# The commands install what is missing on a Debian 12 machine.
+.PHONY: run test build package clean
 
 run:
 	tools/run.sh
@@ -10,6 +10,11 @@ test:
 build:
 	tools/install-deps.sh
 	tools/build.sh win64
+
+# The installer packages build/Varnokel-<version>-x64.msi and -x86.msi.
+package:
+	tools/install-deps.sh
+	tools/package.sh
 
 clean:
 	rm -rf build

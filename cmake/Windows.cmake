@@ -2,6 +2,10 @@
 add_compile_definitions(WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0800 NOMINMAX STRICT)
 add_compile_options(-Wall -Wextra -Wno-cast-function-type -Wno-missing-field-initializers)
 set(WIN_STATIC -static -static-libgcc -static-libstdc++)
+# Every program lands in the build tree's root, also those of subfolders:
+# the test programs start helpers from there and tools/package.sh takes the
+# packaged programs from there.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 set(WIN_LIBS comctl32 comdlg32 shell32 shlwapi ole32 oleaut32 uuid gdi32 msimg32 user32 advapi32 dbghelp version)
 
 # Icons and bitmaps are drawn by a script at build time.
@@ -19,8 +23,33 @@ add_custom_target(varnokel_art DEPENDS ${ART_STAMP})
 add_library(varnokel_res OBJECT ${CMAKE_SOURCE_DIR}/res/Varnokel.rc)
 add_dependencies(varnokel_res varnokel_art)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/res/Varnokel.rc PROPERTIES
-  OBJECT_DEPENDS "${ART_STAMP};${CMAKE_SOURCE_DIR}/res/resource.h;${CMAKE_SOURCE_DIR}/res/app.manifest")
+  OBJECT_DEPENDS "${ART_STAMP};${CMAKE_SOURCE_DIR}/res/resource.h")
 target_include_directories(varnokel_res PRIVATE ${CMAKE_SOURCE_DIR}/res ${CMAKE_BINARY_DIR}/res ${CMAKE_SOURCE_DIR})
+
+# Manifests (common controls 6 in both): every program links exactly one.
+# varnokel_manifest runs with the caller's rights; varnokel_manifest_admin
+# makes Windows ask for administrator rights, which the programs that write
+# the system directory and HKEY_LOCAL_MACHINE need (a standard user's 64-bit
+# process is not virtualised: without them nothing would persist).
+add_library(varnokel_manifest OBJECT ${CMAKE_SOURCE_DIR}/res/Manifest.rc)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/res/Manifest.rc PROPERTIES
+  OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/res/app.manifest)
+add_library(varnokel_manifest_admin OBJECT ${CMAKE_SOURCE_DIR}/res/ManifestAdmin.rc)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/res/ManifestAdmin.rc PROPERTIES
+  OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/res/admin.manifest)
+target_include_directories(varnokel_manifest PRIVATE ${CMAKE_SOURCE_DIR}/res)
+target_include_directories(varnokel_manifest_admin PRIVATE ${CMAKE_SOURCE_DIR}/res)
+
+# varnokel_manifest(<target> ADMIN|INVOKER): links the manifest of that kind.
+function(varnokel_manifest target kind)
+  if(kind STREQUAL "ADMIN")
+    target_sources(${target} PRIVATE $<TARGET_OBJECTS:varnokel_manifest_admin>)
+  elseif(kind STREQUAL "INVOKER")
+    target_sources(${target} PRIVATE $<TARGET_OBJECTS:varnokel_manifest>)
+  else()
+    message(FATAL_ERROR "varnokel_manifest(${target} ${kind}): kind must be ADMIN or INVOKER")
+  endif()
+endfunction()
 
 # Every product source outside the core goes into one library, so that the
 # test programs link exactly what the program runs.
@@ -39,6 +68,7 @@ target_link_libraries(varnokel_win PUBLIC varnokel_core ${WIN_LIBS})
 add_executable(Varnokel WIN32 ${CMAKE_SOURCE_DIR}/app/Main.cpp $<TARGET_OBJECTS:varnokel_res>)
 target_link_libraries(Varnokel PRIVATE varnokel_win)
 target_link_options(Varnokel PRIVATE ${WIN_STATIC})
+varnokel_manifest(Varnokel ADMIN)
 
 # The access-engine stand-in: a console tool that plays the engine's side.
 file(GLOB ENGINESIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/enginesim/*.cpp)
@@ -46,6 +76,7 @@ if(ENGINESIM_SOURCES)
   add_executable(engine-sim ${ENGINESIM_SOURCES})
   target_link_libraries(engine-sim PRIVATE varnokel_win)
   target_link_options(engine-sim PRIVATE ${WIN_STATIC})
+  varnokel_manifest(engine-sim INVOKER)
 endif()
 
 # Benchmarks: one program per source in bench/.
@@ -55,6 +86,7 @@ foreach(src ${BENCH_SOURCES})
   add_executable(${name} ${src} $<TARGET_OBJECTS:varnokel_res>)
   target_link_libraries(${name} PRIVATE varnokel_win)
   target_link_options(${name} PRIVATE ${WIN_STATIC})
+  varnokel_manifest(${name} INVOKER)
 endforeach()
 
 if(VARNOKEL_TESTS)
@@ -75,6 +107,7 @@ if(VARNOKEL_TESTS)
     add_executable(${name} ${src})
     target_link_libraries(${name} PRIVATE varnokel_win)
     target_link_options(${name} PRIVATE ${WIN_STATIC})
+    varnokel_manifest(${name} INVOKER)
     list(APPEND TEST_HELPERS ${name})
   endforeach()
 
@@ -86,6 +119,7 @@ if(VARNOKEL_TESTS)
       add_executable(test_${dir} ${found} $<TARGET_OBJECTS:varnokel_res>)
       target_link_libraries(test_${dir} PRIVATE varnokel_testlib)
       target_link_options(test_${dir} PRIVATE ${WIN_STATIC})
+      varnokel_manifest(test_${dir} INVOKER)
       if(TEST_HELPERS)
         add_dependencies(test_${dir} ${TEST_HELPERS})
       endif()

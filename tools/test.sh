@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the core natively under ASan/UBSan,
-# the fuzz targets for a fixed time each, then the Windows tests under Wine.
+# the fuzz targets for a fixed time each, then the Windows tests under Wine,
+# then the installer packages (built from the same trees, x64 tested in a
+# Wine prefix of its own).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -35,4 +37,9 @@ set +e
 ctest --test-dir build/win64 --output-on-failure
 rc=$?
 wineserver -k 2>/dev/null
-exit $rc
+
+echo "== Installer packages (x64 installed, upgraded and removed under Wine)"
+tools/package.sh --no-build && tools/package-test.sh
+pkg=$?
+[ $rc -ne 0 ] && exit $rc
+exit $pkg
