@@ -16,6 +16,14 @@ using namespace testsupport;
 
 namespace {
 
+// Types into the keyword box as a user does: a multi-line box reports a
+// change for typing (EM_REPLACESEL), not for WM_SETTEXT.
+void TypeKeywords(HWND page, const char* text) {
+  HWND box = GetDlgItem(page, IDC_OPT_KEYWORDS);
+  SendMessageA(box, EM_SETSEL, 0, -1);
+  SendMessageA(box, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
+}
+
 bool ReadDword(const char* name, DWORD& value) {
   HKEY key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
@@ -138,7 +146,7 @@ TEST_F(OptionsPage, ChangesAreStoredWhenThePageGoesAndShownByTheNextOne) {
   SendMessageA(palette->Window(), WM_KEYDOWN, VK_RETURN, 0);
   EXPECT_EQ(RGB(255, 104, 32), g_clrRead.load());
 
-  SetDlgItemTextA(*page, IDC_OPT_KEYWORDS, "  alpha\r\nbeta\r\n");
+  TypeKeywords(*page, "  alpha\r\nbeta\r\n");
   EXPECT_EQ("alpha|beta", regStrNoCpyText);
   EXPECT_EQ("<no key>", ReadString("regStrNoCpyText"));
   Close();

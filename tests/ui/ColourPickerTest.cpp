@@ -369,9 +369,10 @@ TEST_F(Picker, TextModeNamesTheColour) {
   button.SetColour(CLR_AUTOMATIC);
   EXPECT_EQ("Default", button.DisplayText());
 
-  HFONT font = reinterpret_cast<HFONT>(SendMessageA(button, WM_GETFONT, 0, 0));
+  HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   HDC dc = GetDC(button);
-  SelectGuard use(dc, font ? font : GetStockObject(SYSTEM_FONT));
+  SelectGuard use(dc, font);
   TEXTMETRICA tm{};
   GetTextMetricsA(dc, &tm);
   ReleaseDC(button, dc);
