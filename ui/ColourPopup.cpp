@@ -206,7 +206,12 @@ CColourPopup* CColourPopup::Open(HWND button, COLORREF initial, COLORREF default
   if (parent) SendMessageA(parent, WM_SETREDRAW, FALSE, 0);
   HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, ClassName(shadow), "", WS_POPUP, at.x, at.y,
                               popup->size_.cx, popup->size_.cy, owner, nullptr, AppInstance(), popup);
-  if (parent) SendMessageA(parent, WM_SETREDRAW, TRUE, 0);
+  if (parent) {
+    SendMessageA(parent, WM_SETREDRAW, TRUE, 0);
+    // Repaints that fell into the pause (a button losing its focus, say)
+    // would be lost otherwise.
+    RedrawWindow(parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  }
   if (!hwnd) {
     delete popup;
     return nullptr;
