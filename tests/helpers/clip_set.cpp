@@ -3,11 +3,13 @@
 //   clip_set text <text>              plain text
 //   clip_set files <path>...          a file-drop list
 //   clip_set both <text> <path>...    a file-drop list and a text together
+//   clip_set print                    writes the clipboard's text to stdout
 //   clip_set hold <ms>                keeps the clipboard open for ms
 //                                     milliseconds without changing it
 // Exit code 0 when the content was placed.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -50,6 +52,17 @@ bool Put(const std::string* text, const std::vector<std::string>& files) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "print") {
+    if (!Open()) return 1;
+    if (HANDLE h = GetClipboardData(CF_TEXT)) {
+      if (const char* p = static_cast<const char*>(GlobalLock(h))) {
+        std::fwrite(p, 1, strnlen(p, GlobalSize(h)), stdout);
+        GlobalUnlock(h);
+      }
+    }
+    CloseClipboard();
+    return 0;
+  }
   if (argc < 3) return 2;
   const std::string mode = argv[1];
   if (mode == "text") {

@@ -1,6 +1,7 @@
 // Shows colour picker buttons in their looks (colour field, text mode with
 // palette names and with values, disabled) for screenshots of the control.
-//   picker_demo [--open N]   N: the button whose palette opens at once
+//   picker_demo [--open N] [--at X Y]
+//     N: the button whose palette opens at once; X Y: the window's position
 #include <windows.h>
 #include <commctrl.h>
 
@@ -38,9 +39,14 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 int main(int argc, char** argv) {
   SetAppInstance(GetModuleHandleA(nullptr));
   InitCommonControls();
-  int open = -1;
-  for (int i = 1; i + 1 < argc; ++i)
+  int open = -1, x = 60, y = 60;
+  for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--open") == 0) open = std::atoi(argv[i + 1]);
+    if (std::strcmp(argv[i], "--at") == 0 && i + 2 < argc) {
+      x = std::atoi(argv[i + 1]);
+      y = std::atoi(argv[i + 2]);
+    }
+  }
 
   WNDCLASSA wc{};
   wc.lpfnWndProc = Proc;
@@ -49,7 +55,7 @@ int main(int argc, char** argv) {
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.lpszClassName = "PickerDemo";
   RegisterClassA(&wc);
-  HWND top = CreateWindowExA(0, "PickerDemo", "Colour pickers", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 460, 360,
+  HWND top = CreateWindowExA(0, "PickerDemo", "Colour pickers", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, 460, 260,
                              nullptr, nullptr, wc.hInstance, nullptr);
   HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   struct Def {
