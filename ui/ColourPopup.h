@@ -65,7 +65,7 @@ class CColourPopup {
   static void LoadCustomColours(const std::string& section, COLORREF colours[16]);
   static void SaveCustomColours(const std::string& section, const COLORREF colours[16]);
   // The system colour dialog; tests put their own function here.
-  using ChooseColourFn = BOOL (*)(CHOOSECOLORA*);
+  using ChooseColourFn = BOOL(WINAPI*)(CHOOSECOLORA*);
   static ChooseColourFn chooseColour;
 
   int Selected() const { return selected_; }

@@ -297,7 +297,7 @@ namespace {
 COLORREF g_seen[16];
 COLORREF g_answer = 0;
 BOOL g_confirm = TRUE;
-BOOL FakeChooseColour(CHOOSECOLORA* cc) {
+BOOL WINAPI FakeChooseColour(CHOOSECOLORA* cc) {
   for (int i = 0; i < 16; ++i) g_seen[i] = cc->lpCustColors[i];
   EXPECT_EQ(static_cast<DWORD>(CC_FULLOPEN | CC_ANYCOLOR | CC_RGBINIT), cc->Flags);
   cc->lpCustColors[3] = RGB(7, 8, 9);  // the user adds a custom colour
