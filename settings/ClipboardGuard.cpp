@@ -55,8 +55,8 @@ std::vector<std::string> DroppedPaths(HANDLE drop) {
 }
 
 void WriteNotice(const std::string& path, const std::string& notice, int& written) {
-  HANDLE f = CreateFileA((path + ".txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+  HANDLE f =
+      CreateFileA((path + ".txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) return;
   DWORD done = 0;
   if (WriteFile(f, notice.data(), static_cast<DWORD>(notice.size()), &done, nullptr) && done == notice.size())

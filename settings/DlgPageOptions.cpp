@@ -13,22 +13,26 @@ struct ControlText {
   UINT text;
 };
 const ControlText kTexts[] = {
-    {IDC_OPT_TRAYICON, IDS_OPT_TRAYICON},       {IDC_OPT_LOGINTOFILE, IDS_OPT_LOGINTOFILE},
-    {IDC_OPT_RUN_LABEL, IDS_OPT_CLR_RUN},       {IDC_OPT_READ_LABEL, IDS_OPT_CLR_READ},
-    {IDC_OPT_WRITE_LABEL, IDS_OPT_CLR_WRITE},   {IDC_OPT_LEVEL_LABEL, IDS_OPT_LEVEL},
-    {IDC_OPT_PASSWORD, IDS_OPT_PASSWORD},       {IDC_OPT_NORMAL, IDS_OPT_NORMAL},
-    {IDC_OPT_TOUGH, IDS_OPT_TOUGH},             {IDC_OPT_KEYWORD_LABEL, IDS_OPT_KEYWORD_LABEL},
-    {IDC_OPT_GENERAL_GROUP, IDS_OPT_GENERAL},   {IDC_OPT_NOCOPY_GROUP, IDS_OPT_NOCOPY},
+    {IDC_OPT_TRAYICON, IDS_OPT_TRAYICON},     {IDC_OPT_LOGINTOFILE, IDS_OPT_LOGINTOFILE},
+    {IDC_OPT_RUN_LABEL, IDS_OPT_CLR_RUN},     {IDC_OPT_READ_LABEL, IDS_OPT_CLR_READ},
+    {IDC_OPT_WRITE_LABEL, IDS_OPT_CLR_WRITE}, {IDC_OPT_LEVEL_LABEL, IDS_OPT_LEVEL},
+    {IDC_OPT_PASSWORD, IDS_OPT_PASSWORD},     {IDC_OPT_NORMAL, IDS_OPT_NORMAL},
+    {IDC_OPT_TOUGH, IDS_OPT_TOUGH},           {IDC_OPT_KEYWORD_LABEL, IDS_OPT_KEYWORD_LABEL},
+    {IDC_OPT_GENERAL_GROUP, IDS_OPT_GENERAL}, {IDC_OPT_NOCOPY_GROUP, IDS_OPT_NOCOPY},
 };
 
 const int kColourIds[3] = {IDC_OPT_CLR_RUN, IDC_OPT_CLR_READ, IDC_OPT_CLR_WRITE};
 
 std::atomic<uint32_t>* ColourSetting(int id) {
   switch (id) {
-    case IDC_OPT_CLR_RUN: return &g_clrRun;
-    case IDC_OPT_CLR_READ: return &g_clrRead;
-    case IDC_OPT_CLR_WRITE: return &g_clrWrite;
-    default: return nullptr;
+    case IDC_OPT_CLR_RUN:
+      return &g_clrRun;
+    case IDC_OPT_CLR_READ:
+      return &g_clrRead;
+    case IDC_OPT_CLR_WRITE:
+      return &g_clrWrite;
+    default:
+      return nullptr;
   }
 }
 

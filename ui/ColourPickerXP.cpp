@@ -107,8 +107,7 @@ std::string CColourPickerXP::DisplayText() const {
 }
 
 void CColourPickerXP::Notify(UINT msg, COLORREF colour) const {
-  if (HWND parent = GetParent(m_hWnd))
-    SendMessageA(parent, msg, colour, static_cast<LPARAM>(GetDlgCtrlID(m_hWnd)));
+  if (HWND parent = GetParent(m_hWnd)) SendMessageA(parent, msg, colour, static_cast<LPARAM>(GetDlgCtrlID(m_hWnd)));
 }
 
 void CColourPickerXP::DropDown() {

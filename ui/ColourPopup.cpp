@@ -188,9 +188,8 @@ POINT CColourPopup::Place(const RECT& button, SIZE size, const RECT& screen) {
   return p;
 }
 
-CColourPopup* CColourPopup::Open(HWND button, COLORREF initial, COLORREF defaultColour,
-                                 const std::string& defaultText, const std::string& customText,
-                                 const std::string& section) {
+CColourPopup* CColourPopup::Open(HWND button, COLORREF initial, COLORREF defaultColour, const std::string& defaultText,
+                                 const std::string& customText, const std::string& section) {
   if (!button || g_current) return nullptr;
   const bool shadow = SystemFlag(SPI_GETDROPSHADOW);
   if (!RegisterPopupClass(shadow, &CColourPopup::Proc)) return nullptr;
@@ -226,9 +225,9 @@ CColourPopup* CColourPopup::Open(HWND button, COLORREF initial, COLORREF default
 }
 
 void CColourPopup::CreateTooltips() {
-  tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                             AppInstance(), nullptr);
+  tooltip_ =
+      CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, AppInstance(), nullptr);
   if (!tooltip_) return;
   for (int i = 0; i < kColourCount; ++i) {
     TTTOOLINFOA info{};

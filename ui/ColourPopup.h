@@ -11,7 +11,6 @@
 
 #include <string>
 
-
 // Messages of the palette to its button and of the button to its parent
 // (first parameter the colour; to the parent the second parameter is the
 // button's control identifier).

@@ -20,16 +20,16 @@ TEST(Keywords, MatchIsACaseFreeSubstringSearchOverEveryKeyword) {
       {"SECRET", "secret|plan", true},
       {"a planet", "secret|plan", true},  // substring, not word
       {"nothing here", "secret|plan", false},
-      {"x PLAN y", "SeCrEt|pLaN", true},    // the list's case does not matter either
+      {"x PLAN y", "SeCrEt|pLaN", true},      // the list's case does not matter either
       {"only plan", "|secret||plan|", true},  // empty keywords skipped, the rest tried
       {"only secret", "|secret||plan|", true},
-      {"a|b", "|secret||plan|", false},       // "|" itself is never a keyword
-      {"anything", "", false},                // an empty list matches nothing
+      {"a|b", "|secret||plan|", false},  // "|" itself is never a keyword
+      {"anything", "", false},           // an empty list matches nothing
       {"anything", "|||", false},
       {"", "a", false},
-      {"abc", "abc", true},                  // a single keyword without separator
-      {"abc", "zzz|abc", true},              // the last keyword counts
-      {"abc", "abcd", false},                // a keyword longer than the text
+      {"abc", "abc", true},      // a single keyword without separator
+      {"abc", "zzz|abc", true},  // the last keyword counts
+      {"abc", "abcd", false},    // a keyword longer than the text
       {"pro tected", "protected", false},
       {"x", "x|", true},
   };
@@ -43,7 +43,11 @@ TEST(Keywords, InputsEndAtTheirFirstNul) {
 }
 
 TEST(Keywords, LettersOutsideAsciiAreComparedAsTheyAre) {
-  EXPECT_TRUE(KeywordsMatch("Gr\xc3\xb6\xc3\x9f" "e", "gr\xc3\xb6\xc3\x9f" "e"));
+  EXPECT_TRUE(
+      KeywordsMatch("Gr\xc3\xb6\xc3\x9f"
+                    "e",
+                    "gr\xc3\xb6\xc3\x9f"
+                    "e"));
   EXPECT_FALSE(KeywordsMatch("\xc4", "\xe4"));
 }
 
@@ -52,12 +56,12 @@ TEST(Keywords, BoxTextBecomesOneLineJoinedByBars) {
       {"alpha\r\nbeta", "alpha|beta"},
       {"alpha\rbeta\ngamma", "alpha|beta|gamma"},
       {"  alpha\r\nbeta \r\n\r\n", "alpha|beta"},  // trailing empty lines trimmed
-      {"a\r\n\r\nb", "a||b"},                       // an empty line inside stays an empty keyword
-      {"a\n\rb", "a||b"},                           // LF CR is two separators
-      {"a|b", "a|b"},                               // the stored form stays as it is
+      {"a\r\n\r\nb", "a||b"},                      // an empty line inside stays an empty keyword
+      {"a\n\rb", "a||b"},                          // LF CR is two separators
+      {"a|b", "a|b"},                              // the stored form stays as it is
       {" \t\r\n ", ""},
       {"", ""},
-      {"one keyword", "one keyword"},               // blanks inside a keyword stay
+      {"one keyword", "one keyword"},  // blanks inside a keyword stay
   };
   for (const auto& [box, list] : cases) EXPECT_EQ(list, KeywordsFromBoxText(box)) << box;
 }

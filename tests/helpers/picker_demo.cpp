@@ -71,9 +71,9 @@ int main(int argc, char** argv) {
       {20, 180, 200, CLR_AUTOMATIC, true, false, false, "Text mode, automatic, disabled"},
   };
   for (int i = 0; i < 5; ++i) {
-    HWND b = CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, defs[i].x,
-                             defs[i].y, defs[i].w, 24, top, reinterpret_cast<HMENU>(static_cast<INT_PTR>(100 + i)),
-                             wc.hInstance, nullptr);
+    HWND b = CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, defs[i].x, defs[i].y,
+                             defs[i].w, 24, top, reinterpret_cast<HMENU>(static_cast<INT_PTR>(100 + i)), wc.hInstance,
+                             nullptr);
     SendMessageA(b, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     g_buttons[i].Attach(b);
     g_buttons[i].SetColour(defs[i].colour);
@@ -86,8 +86,8 @@ int main(int argc, char** argv) {
     SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
   SetFocus(g_buttons[1].m_hWnd);
-  if (open >= 0 && open < 5) PostMessageA(top, WM_COMMAND, MAKEWPARAM(100 + open, BN_CLICKED),
-                                          reinterpret_cast<LPARAM>(g_buttons[open].m_hWnd));
+  if (open >= 0 && open < 5)
+    PostMessageA(top, WM_COMMAND, MAKEWPARAM(100 + open, BN_CLICKED), reinterpret_cast<LPARAM>(g_buttons[open].m_hWnd));
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
     if (IsDialogMessageA(top, &msg)) continue;

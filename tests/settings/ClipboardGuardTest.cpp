@@ -94,8 +94,8 @@ class Guard : public testing::Test {
     SettingsDefaults();
     NoCopyPaths::Clear();
     dir = MakeTempDir("clip");
-    frame = CreateWindowExA(0, "STATIC", "frame", WS_POPUP, 0, 0, 700, 600, nullptr, nullptr,
-                            GetModuleHandleA(nullptr), nullptr);
+    frame = CreateWindowExA(0, "STATIC", "frame", WS_POPUP, 0, 0, 700, 600, nullptr, nullptr, GetModuleHandleA(nullptr),
+                            nullptr);
   }
   void TearDown() override {
     page.reset();

@@ -28,7 +28,8 @@ bool ReadDword(const char* name, DWORD& value) {
   HKEY key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
   DWORD size = sizeof value;
-  const bool ok = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS;
+  const bool ok =
+      RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS;
   RegCloseKey(key);
   return ok;
 }

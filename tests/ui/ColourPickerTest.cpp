@@ -78,11 +78,16 @@ class Picker : public testing::Test {
 
 TEST(ColourTable, HoldsTheFortyNamedColoursInOrder) {
   const std::pair<int, ColourTableEntry> samples[] = {
-      {0, {RGB(0, 0, 0), "Black"}},         {1, {RGB(165, 42, 0), "Brown"}},
-      {9, {RGB(255, 104, 32), "Orange"}},   {16, {RGB(255, 0, 0), "Red"}},
-      {20, {RGB(127, 255, 212), "Aqua"}},   {23, {RGB(128, 128, 128), "Grey - 50"}},
-      {30, {RGB(72, 0, 72), "Plum"}},       {35, {RGB(152, 251, 152), "Pale green "}},
-      {37, {RGB(104, 131, 139), "Pale blue"}}, {39, {RGB(255, 255, 255), "White"}},
+      {0, {RGB(0, 0, 0), "Black"}},
+      {1, {RGB(165, 42, 0), "Brown"}},
+      {9, {RGB(255, 104, 32), "Orange"}},
+      {16, {RGB(255, 0, 0), "Red"}},
+      {20, {RGB(127, 255, 212), "Aqua"}},
+      {23, {RGB(128, 128, 128), "Grey - 50"}},
+      {30, {RGB(72, 0, 72), "Plum"}},
+      {35, {RGB(152, 251, 152), "Pale green "}},
+      {37, {RGB(104, 131, 139), "Pale blue"}},
+      {39, {RGB(255, 255, 255), "White"}},
   };
   for (const auto& [i, e] : samples) {
     EXPECT_EQ(e.colour, kColourTable[i].colour) << i;
@@ -121,15 +126,15 @@ TEST(ColourPopupKeys, CycleThroughBoxesAndCells) {
     bool hasDefault, hasCustom;
     int to;
   } cases[] = {
-      {5, VK_RIGHT, true, true, 6},   {39, VK_RIGHT, true, true, C}, {C, VK_RIGHT, true, true, D},
-      {D, VK_RIGHT, true, true, 0},   {0, VK_LEFT, true, true, D},   {D, VK_LEFT, true, true, C},
+      {5, VK_RIGHT, true, true, 6},   {39, VK_RIGHT, true, true, C},   {C, VK_RIGHT, true, true, D},
+      {D, VK_RIGHT, true, true, 0},   {0, VK_LEFT, true, true, D},     {D, VK_LEFT, true, true, C},
       {C, VK_LEFT, true, true, 39},   {39, VK_RIGHT, false, false, 0}, {0, VK_LEFT, false, false, 39},
-      {39, VK_RIGHT, true, false, D}, {N, VK_RIGHT, true, true, D},  {N, VK_LEFT, true, true, C},
-      {12, VK_UP, true, true, 4},     {4, VK_UP, true, true, D},     {D, VK_UP, true, true, C},
-      {C, VK_UP, true, true, 39},     {4, VK_UP, false, true, C},    {4, VK_UP, false, false, 39},
-      {D, VK_UP, true, false, 39},    {4, VK_DOWN, true, true, 12},  {35, VK_DOWN, true, true, C},
-      {C, VK_DOWN, true, true, D},    {D, VK_DOWN, true, true, 0},   {35, VK_DOWN, true, false, D},
-      {35, VK_DOWN, false, false, 0}, {C, VK_DOWN, false, true, 0},  {N, VK_DOWN, true, true, 0},
+      {39, VK_RIGHT, true, false, D}, {N, VK_RIGHT, true, true, D},    {N, VK_LEFT, true, true, C},
+      {12, VK_UP, true, true, 4},     {4, VK_UP, true, true, D},       {D, VK_UP, true, true, C},
+      {C, VK_UP, true, true, 39},     {4, VK_UP, false, true, C},      {4, VK_UP, false, false, 39},
+      {D, VK_UP, true, false, 39},    {4, VK_DOWN, true, true, 12},    {35, VK_DOWN, true, true, C},
+      {C, VK_DOWN, true, true, D},    {D, VK_DOWN, true, true, 0},     {35, VK_DOWN, true, false, D},
+      {35, VK_DOWN, false, false, 0}, {C, VK_DOWN, false, true, 0},    {N, VK_DOWN, true, true, 0},
   };
   for (const auto& c : cases)
     EXPECT_EQ(c.to, CColourPopup::Step(c.from, c.key, c.hasDefault, c.hasCustom))
@@ -215,8 +220,8 @@ TEST_F(Picker, EscapeAfterFollowingTheMouseGivesBackTheColourFromBefore) {
   EXPECT_FALSE(CColourPopup::Current());
   EXPECT_FALSE(button.IsActive());
   EXPECT_EQ(RGB(255, 0, 0), button.GetColour());
-  EXPECT_EQ((std::vector<UINT>{CPN_DROPDOWN, CPN_SELCHANGE, CPN_SELCHANGE, CPN_SELCHANGE, CPN_SELCHANGE,
-                               CPN_CLOSEUP, CPN_SELENDCANCEL}),
+  EXPECT_EQ((std::vector<UINT>{CPN_DROPDOWN, CPN_SELCHANGE, CPN_SELCHANGE, CPN_SELCHANGE, CPN_SELCHANGE, CPN_CLOSEUP,
+                               CPN_SELENDCANCEL}),
             Messages());
   EXPECT_EQ(RGB(255, 0, 0), parent.notes.back().colour);
   EXPECT_EQ(RGB(255, 0, 0), parent.notes[parent.notes.size() - 2].colour);
