@@ -379,7 +379,8 @@ void CQX5Dlg::OnSysCommand(UINT command) {
   }
 }
 
-void CQX5Dlg::OnDestroy() { SettingsSave(); }
+// The Options page saves the settings when it goes, once.
+void CQX5Dlg::OnDestroy() {}
 
 // ---- Layout -----------------------------------------------------------------
 

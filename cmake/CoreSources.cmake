@@ -5,6 +5,8 @@ set(CORE_SOURCES
   rules/RuleSet.cpp
   log/LogRecord.cpp
   log/LogText.cpp
+  settings/Keywords.cpp
+  settings/DropFiles.cpp
 )
 
 # Tests of the core; they run natively under the sanitizers and on Windows.
@@ -13,6 +15,8 @@ set(CORE_TESTS
   tests/core/RuleSetTest.cpp
   tests/core/LogRecordTest.cpp
   tests/core/LogTextTest.cpp
+  tests/core/KeywordsTest.cpp
+  tests/core/DropFilesTest.cpp
 )
 
 # libFuzzer targets: name and source, one pair per target.
@@ -20,4 +24,6 @@ set(FUZZ_TARGETS
   fuzz_rule_records fuzz/fuzz_rule_records.cpp
   fuzz_log_records fuzz/fuzz_log_records.cpp
   fuzz_log_text fuzz/fuzz_log_text.cpp
+  fuzz_keywords fuzz/fuzz_keywords.cpp
+  fuzz_drop_files fuzz/fuzz_drop_files.cpp
 )
