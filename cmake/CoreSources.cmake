@@ -5,6 +5,7 @@ set(CORE_SOURCES
   rules/RuleSet.cpp
   log/LogRecord.cpp
   log/LogText.cpp
+  crash/ReportFormat.cpp
 )
 
 # Tests of the core; they run natively under the sanitizers and on Windows.
@@ -13,6 +14,7 @@ set(CORE_TESTS
   tests/core/RuleSetTest.cpp
   tests/core/LogRecordTest.cpp
   tests/core/LogTextTest.cpp
+  tests/core/ReportFormatTest.cpp
 )
 
 # libFuzzer targets: name and source, one pair per target.
