@@ -107,8 +107,9 @@ bool RunBrokenReader(CLogReadThread& reader, ReaderParams& params) {
   reader.m_pParams = &params;
   reader.SetTextLogPath(ModuleDir() + "\\probe_text.log");
   if (!reader.CreateThread(THREAD_PRIORITY_BELOW_NORMAL)) return false;
-  return WaitForSingleObject(reader.StopEvent(), 60000) == WAIT_OBJECT_0 &&
-         WaitForSingleObject(reader.DoneEvent(), 0) == WAIT_OBJECT_0 && reader.WaitForEnd(60000);
+  // Once the thread has ended, both of its end events must be signalled.
+  return reader.WaitForEnd(60000) && WaitForSingleObject(reader.StopEvent(), 0) == WAIT_OBJECT_0 &&
+         WaitForSingleObject(reader.DoneEvent(), 0) == WAIT_OBJECT_0;
 }
 
 int RunLog() {
