@@ -143,8 +143,8 @@ TEST(ReportNames, ProgramNameAndSiblingFiles) {
   char name[16];
   ProgramNameOf("C:\\Program Files\\Varnokel\\Varnokel.exe", name, sizeof name);
   EXPECT_STREQ("Varnokel", name);
-  ProgramNameOf("C:\\a.b\\crash_probe.test.exe", name, sizeof name);
-  EXPECT_STREQ("crash_probe.test", name);
+  ProgramNameOf("C:\\a.b\\probe.test.exe", name, sizeof name);
+  EXPECT_STREQ("probe.test", name) << "only the last dot ends the name";
   ProgramNameOf("Unknown", name, sizeof name);
   EXPECT_STREQ("Unknown", name);
   ProgramNameOf("C:\\x\\averyveryverylongname.exe", name, sizeof name);
