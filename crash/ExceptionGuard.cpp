@@ -20,6 +20,12 @@ struct alignas(16) GuardFrame {
   const char* location;
   GuardFrame* outer;
   bool overflow;
+#if defined(__i386__)
+  // The thread's chain of frame-based handlers when the guard began: the
+  // jump back leaves the dispatcher's registrations behind, so the chain is
+  // set back to this.
+  DWORD handlerChain;
+#endif
 };
 
 DWORD g_tls = TLS_OUT_OF_INDEXES;
@@ -104,8 +110,14 @@ __attribute__((noinline)) bool RunFrame(const char* location, void* call) {
   frame.overflow = false;
   frame.outer = static_cast<GuardFrame*>(TlsGetValue(index));
   GuardFrame* volatile self = &frame;
+#if defined(__i386__)
+  frame.handlerChain = __readfsdword(0);
+#endif
   if (__builtin_setjmp(frame.jump)) {
     GuardFrame& f = *self;
+#if defined(__i386__)
+    __writefsdword(0, f.handlerChain);
+#endif
     TlsSetValue(g_tls, f.outer);
     if (f.overflow) return ReportOverflow(f);
     return false;

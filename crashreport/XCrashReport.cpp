@@ -99,11 +99,17 @@ void Init(HWND dlg, State& s) {
   const std::string reportPath = s.folder + "\\ERRORLOG.TXT";
   const std::string dumpPath = s.folder + "\\CRASH.DMP";
   const bool haveDump = FileExists(dumpPath);
-  std::string info = "A fault inside " + s.program +
-                     " ended it before it could finish its work. We are sorry for the trouble. "
-                     "An error report (ERRORLOG.TXT)";
-  info += haveDump ? " and a memory dump (CRASH.DMP) were" : " was";
-  info += " saved in the program's folder; nothing has been sent anywhere. You can start " + s.program + " again.";
+  const bool haveReport = FileExists(reportPath);
+  std::string info = s.program + " ran into a fault and had to be closed. We are sorry for the trouble.\n\n";
+  if (haveReport && haveDump)
+    info += "An error report (ERRORLOG.TXT) and a memory dump (CRASH.DMP) were saved in the program's folder.";
+  else if (haveReport)
+    info += "An error report (ERRORLOG.TXT) was saved in the program's folder.";
+  else if (haveDump)
+    info += "A memory dump (CRASH.DMP) was saved in the program's folder; the error report is missing.";
+  else
+    info += "No error report was found in the program's folder.";
+  info += " Nothing has been sent anywhere. You can start " + s.program + " again now.";
   SetDlgItemTextA(dlg, IDC_REPORT_INFO, info.c_str());
 
   // The report in a fixed font, so that its columns line up.
@@ -117,7 +123,7 @@ void Init(HWND dlg, State& s) {
   SetWindowTextA(text, report.c_str());
 
   SetDlgItemTextA(dlg, IDC_REPORT_FOLDER, ("Saved in: " + s.folder).c_str());
-  EnableWindow(GetDlgItem(dlg, IDC_REPORT_OPEN), FileExists(reportPath) || haveDump);
+  EnableWindow(GetDlgItem(dlg, IDC_REPORT_OPEN), haveReport || haveDump);
   SetFocus(GetDlgItem(dlg, IDCANCEL));
 }
 
