@@ -35,8 +35,8 @@ void WriteToFile(void* context, const char* data, size_t size) {
 // unreadable page is a failed call instead of a second fault.
 bool ReadMemory(void*, uint64_t address, void* out, size_t size) {
   SIZE_T got = 0;
-  return ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<LPCVOID>(static_cast<uintptr_t>(address)), out,
-                           size, &got) &&
+  return ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<LPCVOID>(static_cast<uintptr_t>(address)), out, size,
+                           &got) &&
          got == size;
 }
 
@@ -254,8 +254,8 @@ void AppendReport(ReportWriter& w, EXCEPTION_POINTERS* info, const char* locatio
   FatNow(now, sizeof now);
   w.Printf("Error occurred at %s.\r\n", now);
   AppendSystem(w, exePath);
-  crashreport::AppendAccessViolation(w, record.ExceptionCode, record.NumberParameters,
-                                     record.ExceptionInformation[0], record.ExceptionInformation[1], kWide);
+  crashreport::AppendAccessViolation(w, record.ExceptionCode, record.NumberParameters, record.ExceptionInformation[0],
+                                     record.ExceptionInformation[1], kWide);
   crashreport::AppendRegisters(w, regs, kWide);
 
   uint8_t code[16] = {};

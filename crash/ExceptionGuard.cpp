@@ -8,8 +8,8 @@
 
 namespace {
 
-// GCC's own exception codes: C++ throw and the unwinder's phases. Bodies
-// catch their C++ exceptions themselves, so the guard lets these pass.
+// The code under which GCC throws C++ exceptions; a report of one that
+// escaped the body carries it.
 constexpr DWORD kGccThrow = 0x20474343;
 
 // One active guard, on the stack of the function that runs the body.
@@ -30,14 +30,15 @@ struct alignas(16) GuardFrame {
 
 DWORD g_tls = TLS_OUT_OF_INDEXES;
 
-// The exceptions that end a program when nothing handles them: errors
-// (severity bits 11), misalignment and breakpoints. Informational and
-// success codes (debugger output, thread names, RPC status) and C++
-// exceptions of other compilers' libraries, which those libraries catch
-// themselves, pass.
+// The exceptions that end a program when nothing handles them: the
+// system's own errors (severity bits 11, customer bit clear: access
+// violations, divisions by zero, stack overflows, illegal instructions...),
+// misalignment and breakpoints. Informational and success codes (debugger
+// output, thread names, RPC status) pass, and so do the codes that language
+// runtimes define for their own exceptions (customer bit set: GCC's and
+// other compilers' C++, .NET), which those runtimes catch themselves.
 bool IsFault(DWORD code) {
-  if (code == 0xE06D7363) return false;
-  if ((code & 0xC0000000u) == 0xC0000000u) return true;
+  if ((code & 0xE0000000u) == 0xC0000000u) return true;
   return code == EXCEPTION_DATATYPE_MISALIGNMENT || code == EXCEPTION_BREAKPOINT;
 }
 

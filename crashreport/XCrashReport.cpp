@@ -54,8 +54,8 @@ std::string ProgramName(const char* commandLine) {
 }
 
 std::string ReadReport(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            0, nullptr);
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return {};
   std::string text;
   const DWORD size = GetFileSize(file, nullptr);
@@ -88,8 +88,7 @@ void Init(HWND dlg, State& s) {
 
   // The heading in a larger, bold form of the dialog's font.
   LOGFONTA lf{};
-  if (auto* font = reinterpret_cast<HFONT>(SendMessageA(dlg, WM_GETFONT, 0, 0)))
-    GetObjectA(font, sizeof lf, &lf);
+  if (auto* font = reinterpret_cast<HFONT>(SendMessageA(dlg, WM_GETFONT, 0, 0))) GetObjectA(font, sizeof lf, &lf);
   lf.lfWeight = FW_BOLD;
   lf.lfHeight = lf.lfHeight ? lf.lfHeight * 13 / 10 : -15;
   s.heading = CreateFontIndirectA(&lf);

@@ -206,8 +206,8 @@ TEST(ReportLines, AccessViolationLineNeedsTwoParameters) {
 }
 
 TEST(ReportLines, RegistersIn32And64BitForm) {
-  const RegisterSet regs{0x1111, 0x2222, 0x3333, 0x4444, 0x5555, 0x6666, 0x140001000ull, 0x7777, 0x22fe00, 0x33, 0x246,
-                         0x2b};
+  const RegisterSet regs{0x1111,         0x2222, 0x3333,   0x4444, 0x5555, 0x6666,
+                         0x140001000ull, 0x7777, 0x22fe00, 0x33,   0x246,  0x2b};
   Report r32;
   AppendRegisters(*r32.w, regs, false);
   EXPECT_EQ(

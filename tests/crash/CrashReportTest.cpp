@@ -54,8 +54,7 @@ struct ProbeRun {
 std::string PrepareDir(const std::string& dir, bool withStandin = true) {
   EXPECT_TRUE(CopyFileA((ExeDir() + "\\crash_probe.exe").c_str(), (dir + "\\crash_probe.exe").c_str(), FALSE));
   if (withStandin) {
-    EXPECT_TRUE(
-        CopyFileA((ExeDir() + "\\report_standin.exe").c_str(), (dir + "\\XCrashReport.exe").c_str(), FALSE));
+    EXPECT_TRUE(CopyFileA((ExeDir() + "\\report_standin.exe").c_str(), (dir + "\\XCrashReport.exe").c_str(), FALSE));
   }
   return dir;
 }
@@ -74,8 +73,7 @@ ProbeRun RunProbe(const std::string& dir, const std::string& mode) {
   si.hStdError = out;
   si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   PROCESS_INFORMATION pi{};
-  const BOOL started =
-      CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, dir.c_str(), &si, &pi);
+  const BOOL started = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, dir.c_str(), &si, &pi);
   CloseHandle(out);
   EXPECT_TRUE(started) << cmd;
   if (!started) return run;

@@ -21,8 +21,7 @@ struct ReportProgram {
     std::string cmd = exe + " \"" + program + ".exe\"";
     STARTUPINFOA si{};
     si.cb = sizeof si;
-    if (!CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-      return false;
+    if (!CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
     const std::string title = program + " - Error Report";
     PumpUntil([&] { return (dialog = FindWindowA("#32770", title.c_str())) != nullptr; }, 20000);
     return dialog != nullptr;

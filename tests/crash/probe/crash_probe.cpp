@@ -73,7 +73,7 @@ int Throw(void*) { throw std::string("not caught"); }
 int Ok(void*) { return 7; }
 
 int RunMain(const std::string& mode) {
-  EntryBody body = mode == "main"           ? WriteNull
+  EntryBody body = mode == "main"            ? WriteNull
                    : mode == "main-divide"   ? Divide
                    : mode == "main-overflow" ? Overflow
                    : mode == "main-throw"    ? Throw
