@@ -208,12 +208,15 @@ TEST(CrashReport, HardwareFaultsAndEscapedExceptionsAreCaughtInTheMainEntry) {
 }
 
 TEST(CrashReport, WithoutAFaultTheGuardIsInvisible) {
-  const ProbeRun run = RunProbe("main-ok");
-  EXPECT_EQ(7u, run.exitCode);
-  EXPECT_NE(std::string::npos, run.output.find("entry returned 7"));
-  EXPECT_FALSE(Exists(run.dir + "\\ERRORLOG.TXT"));
-  EXPECT_FALSE(Exists(run.dir + "\\CRASH.DMP"));
-  EXPECT_TRUE(run.StandinLines(false).empty());
+  // Also a C++ exception thrown and caught inside the guard is no fault.
+  for (const char* mode : {"main-ok", "main-caught"}) {
+    const ProbeRun run = RunProbe(mode);
+    EXPECT_EQ(7u, run.exitCode) << mode;
+    EXPECT_NE(std::string::npos, run.output.find("entry returned 7")) << mode;
+    EXPECT_FALSE(Exists(run.dir + "\\ERRORLOG.TXT")) << mode;
+    EXPECT_FALSE(Exists(run.dir + "\\CRASH.DMP")) << mode;
+    EXPECT_TRUE(run.StandinLines(false).empty()) << mode;
+  }
 }
 
 TEST(CrashReport, WorkerGuardsReportAndTheProgramGoesOn) {

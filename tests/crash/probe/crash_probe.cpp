@@ -1,6 +1,6 @@
 // crash_probe: faults on purpose inside one of the program's crash guards,
 // through the program's own guarded routines, for the crash tests.
-//   crash_probe main | main-divide | main-overflow | main-throw | main-ok
+//   crash_probe main | main-divide | main-overflow | main-throw | main-caught | main-ok
 //               close | log | create | twice
 // main*:  the fault happens inside the main-entry guard; the exit code is
 //         what the guarded entry returns (0 after a report, 7 without fault).
@@ -72,11 +72,22 @@ int Throw(void*) { throw std::string("not caught"); }
 
 int Ok(void*) { return 7; }
 
+// A C++ exception that the body catches itself is none of the guard's
+// business.
+int Caught(void*) {
+  try {
+    throw std::string("caught");
+  } catch (const std::string& e) {
+    return e == "caught" ? 7 : 8;
+  }
+}
+
 int RunMain(const std::string& mode) {
   EntryBody body = mode == "main"            ? WriteNull
                    : mode == "main-divide"   ? Divide
                    : mode == "main-overflow" ? Overflow
                    : mode == "main-throw"    ? Throw
+                   : mode == "main-caught"   ? Caught
                                              : Ok;
   const int code = RunGuardedEntry(body, nullptr);
   printf("entry returned %d\n", code);
@@ -153,6 +164,8 @@ int main(int argc, char** argv) {
   if (mode == "log") return RunLog();
   if (mode == "create") return RunCreate();
   if (mode == "twice") return RunTwice();
-  fprintf(stderr, "usage: crash_probe main|main-divide|main-overflow|main-throw|main-ok|close|log|create|twice\n");
+  fprintf(stderr,
+          "usage: crash_probe main|main-divide|main-overflow|main-throw|main-caught|main-ok|"
+          "close|log|create|twice\n");
   return 2;
 }
