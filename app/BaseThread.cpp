@@ -1,5 +1,7 @@
 #include "app/BaseThread.h"
 
+#include "crash/ExceptionGuard.h"
+
 CBaseThread::CBaseThread() {
   m_hDone = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   if (m_hDone) ResetEvent(m_hDone);
@@ -11,14 +13,13 @@ CBaseThread::~CBaseThread() {
 }
 
 bool CBaseThread::CreateThread(int priority, DWORD creationFlags, UINT stackSize, LPSECURITY_ATTRIBUTES security) {
-  bool created = false;
-  try {
+  // After a crash report the result stands as far as it was obtained
+  // (false when the fault came before the thread was created).
+  volatile bool created = false;
+  RunGuarded("BaseThread - CBaseThread::CreateThread", [&] {
     created = CThread::CreateThread(creationFlags, stackSize, security);
     if (created) SetThreadPriority(priority);
-  } catch (...) {
-    // Nothing in the two steps throws C++ exceptions of its own; keep what
-    // the creation reported.
-  }
+  });
   return created;
 }
 

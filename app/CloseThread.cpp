@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 
+#include "crash/ExceptionGuard.h"
 #include "framework/Trace.h"
 #include "rules/RuleFile.h"
 
@@ -25,14 +26,17 @@ void CCloseThread::RunJob() {
 }
 
 int CCloseThread::Run() {
-  try {
-    RunJob();
-  } catch (const std::exception& e) {
-    Trace(std::string("DlgNotify - CCloseThread::Run:") + e.what() + "\n");
-  } catch (...) {
-    Trace("DlgNotify - CCloseThread::Run:unknown exception\n");
-  }
-  // Whatever happened, the progress window must be able to close.
+  RunGuarded("DlgNotify - CCloseThread::Run", [this] {
+    try {
+      RunJob();
+    } catch (const std::exception& e) {
+      Trace(std::string("DlgNotify - CCloseThread::Run:") + e.what() + "\n");
+    } catch (...) {
+      Trace("DlgNotify - CCloseThread::Run:unknown exception\n");
+    }
+  });
+  // Whatever happened, also after a crash report, the progress window must
+  // be able to close.
   SetEvent(m_hDone);
   return 0;
 }

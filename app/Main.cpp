@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include "app/ExceptionAttacher.h"
 #include "app/QX5App.h"
 #include "app/SingleInstance.h"
 #include "framework/Module.h"
@@ -14,12 +15,21 @@ static CLimitSingleInstance g_SingleInstanceObj(CQX5App::kInstanceMutex);
 
 static CQX5App theApp;
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  SetAppInstance(instance);
+namespace {
+
+int RunProgram(void* instance) {
+  SetAppInstance(static_cast<HINSTANCE>(instance));
   SetTraceSink([](const char* text) { OutputDebugStringA(text); });
   OleInitialize(nullptr);
   SetAnotherInstanceRunning(g_SingleInstanceObj.IsAnotherInstanceRunning());
   theApp.InitInstance();
   OleUninitialize();
   return 0;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // A crash anywhere in the program's life leaves a report behind.
+  return RunGuardedEntry(RunProgram, instance);
 }

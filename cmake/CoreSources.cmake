@@ -7,6 +7,7 @@ set(CORE_SOURCES
   log/LogText.cpp
   settings/Keywords.cpp
   settings/DropFiles.cpp
+  crash/ReportFormat.cpp
 )
 
 # Tests of the core; they run natively under the sanitizers and on Windows.
@@ -17,6 +18,7 @@ set(CORE_TESTS
   tests/core/LogTextTest.cpp
   tests/core/KeywordsTest.cpp
   tests/core/DropFilesTest.cpp
+  tests/core/ReportFormatTest.cpp
 )
 
 # libFuzzer targets: name and source, one pair per target.

@@ -79,6 +79,18 @@ if(ENGINESIM_SOURCES)
   varnokel_manifest(engine-sim INVOKER)
 endif()
 
+# The report program that the crash handler starts after a crash: a small
+# tool of its own beside the program, with its own resources.
+add_executable(XCrashReport WIN32 ${CMAKE_SOURCE_DIR}/crashreport/XCrashReport.cpp
+                                  ${CMAKE_SOURCE_DIR}/crashreport/XCrashReport.rc)
+add_dependencies(XCrashReport varnokel_art)
+target_include_directories(XCrashReport PRIVATE ${CMAKE_SOURCE_DIR}/crashreport ${CMAKE_SOURCE_DIR}/res
+                                                ${CMAKE_BINARY_DIR}/res)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/crashreport/XCrashReport.rc PROPERTIES
+  OBJECT_DEPENDS "${ART_STAMP};${CMAKE_SOURCE_DIR}/crashreport/CrashReportRes.h;${CMAKE_SOURCE_DIR}/res/app.manifest")
+target_link_libraries(XCrashReport PRIVATE user32 gdi32 shell32)
+target_link_options(XCrashReport PRIVATE ${WIN_STATIC})
+
 # Benchmarks: one program per source in bench/.
 file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
 foreach(src ${BENCH_SOURCES})
@@ -110,6 +122,13 @@ if(VARNOKEL_TESTS)
     varnokel_manifest(${name} INVOKER)
     list(APPEND TEST_HELPERS ${name})
   endforeach()
+
+  # The crash probe: faults on purpose inside the program's own guards (a
+  # test program, built beside the program but not part of the product).
+  add_executable(crash_probe ${CMAKE_SOURCE_DIR}/tests/crash/probe/crash_probe.cpp $<TARGET_OBJECTS:varnokel_res>)
+  target_link_libraries(crash_probe PRIVATE varnokel_win)
+  target_link_options(crash_probe PRIVATE ${WIN_STATIC})
+  list(APPEND TEST_HELPERS crash_probe XCrashReport)
 
   # One test program per subsystem folder, and one for the Win32-free core
   # (the same tests that run natively under the sanitizers).

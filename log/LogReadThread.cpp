@@ -5,6 +5,7 @@
 
 #include <exception>
 
+#include "crash/ExceptionGuard.h"
 #include "framework/Module.h"
 #include "framework/Trace.h"
 #include "log/LogFile.h"
@@ -70,20 +71,24 @@ void CLogReadThread::WaitForEndDispatching() const {
 bool CLogReadThread::Quit(DWORD waitMs) const { return WaitForSingleObject(quit_.Get(), waitMs) == WAIT_OBJECT_0; }
 
 int CLogReadThread::Run() {
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  try {
-    Body();
-  } catch (const std::exception& e) {
-    Trace(std::string("DlgPageLog - CLogReadThread::Run:") + e.what() + "\n");
-  } catch (...) {
-    Trace("DlgPageLog - CLogReadThread::Run:unknown exception\n");
-  }
-  if (textLog_) {
-    fclose(textLog_);
-    textLog_ = nullptr;
-  }
-  if (m_pParams && m_pParams->logFile) m_pParams->logFile->SetCancelEvent(nullptr);
-  if (SUCCEEDED(com)) CoUninitialize();
+  // The whole run is guarded; after a crash report the end is signalled
+  // all the same.
+  RunGuarded("DlgPageLog - CLogReadThread::Run", [this] {
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    try {
+      Body();
+    } catch (const std::exception& e) {
+      Trace(std::string("DlgPageLog - CLogReadThread::Run:") + e.what() + "\n");
+    } catch (...) {
+      Trace("DlgPageLog - CLogReadThread::Run:unknown exception\n");
+    }
+    if (textLog_) {
+      fclose(textLog_);
+      textLog_ = nullptr;
+    }
+    if (m_pParams && m_pParams->logFile) m_pParams->logFile->SetCancelEvent(nullptr);
+    if (SUCCEEDED(com)) CoUninitialize();
+  });
   // Twice, as the stop event resets itself on every successful wait.
   SetEvent(stop_.Get());
   SetEvent(m_hDone);
