@@ -128,6 +128,7 @@ if(VARNOKEL_TESTS)
   add_executable(crash_probe ${CMAKE_SOURCE_DIR}/tests/crash/probe/crash_probe.cpp $<TARGET_OBJECTS:varnokel_res>)
   target_link_libraries(crash_probe PRIVATE varnokel_win)
   target_link_options(crash_probe PRIVATE ${WIN_STATIC})
+  varnokel_manifest(crash_probe INVOKER)
   list(APPEND TEST_HELPERS crash_probe XCrashReport)
 
   # One test program per subsystem folder, and one for the Win32-free core
