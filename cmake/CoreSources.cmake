@@ -5,6 +5,9 @@ set(CORE_SOURCES
   rules/RuleSet.cpp
   log/LogRecord.cpp
   log/LogText.cpp
+  ui/MarkupStyle.cpp
+  ui/MarkupText.cpp
+  ui/MarkupLayout.cpp
 )
 
 # Tests of the core; they run natively under the sanitizers and on Windows.
@@ -13,6 +16,8 @@ set(CORE_TESTS
   tests/core/RuleSetTest.cpp
   tests/core/LogRecordTest.cpp
   tests/core/LogTextTest.cpp
+  tests/core/MarkupTest.cpp
+  tests/core/MarkupLayoutTest.cpp
 )
 
 # libFuzzer targets: name and source, one pair per target.
@@ -20,4 +25,5 @@ set(FUZZ_TARGETS
   fuzz_rule_records fuzz/fuzz_rule_records.cpp
   fuzz_log_records fuzz/fuzz_log_records.cpp
   fuzz_log_text fuzz/fuzz_log_text.cpp
+  fuzz_markup fuzz/fuzz_markup.cpp
 )

@@ -48,6 +48,15 @@ if(ENGINESIM_SOURCES)
   target_link_options(engine-sim PRIVATE ${WIN_STATIC})
 endif()
 
+# Demonstration programs: one window program per source in demo/.
+file(GLOB DEMO_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/demo/*.cpp)
+foreach(src ${DEMO_SOURCES})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} WIN32 ${src} $<TARGET_OBJECTS:varnokel_res>)
+  target_link_libraries(${name} PRIVATE varnokel_win)
+  target_link_options(${name} PRIVATE ${WIN_STATIC})
+endforeach()
+
 # Benchmarks: one program per source in bench/.
 file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
 foreach(src ${BENCH_SOURCES})
