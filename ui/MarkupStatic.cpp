@@ -8,6 +8,25 @@
 
 #include "ui/MarkupBackground.h"
 
+namespace {
+
+std::string Narrow(const wchar_t* text) {
+  const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string s(n > 0 ? n : 1, '\0');
+  if (n > 0) WideCharToMultiByte(CP_ACP, 0, text, -1, s.data(), n, nullptr, nullptr);
+  s.resize(n > 0 ? n - 1 : 0);
+  return s;
+}
+
+std::wstring Widen(const std::string& text) {
+  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring w(n > 0 ? n : 0, L'\0');
+  if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), w.data(), n);
+  return w;
+}
+
+}  // namespace
+
 MarkupStatic::MarkupStatic() : textColour_(GetSysColor(COLOR_WINDOWTEXT)) {
   bk_[0] = bk_[1] = bk_[2] = GetSysColor(COLOR_BTNFACE);
   ApplyLinkStyles();
@@ -241,20 +260,31 @@ LRESULT MarkupStatic::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_ERASEBKGND:
       return 1;
+    // The subclass makes the window a Unicode one: text messages may come
+    // with wide strings, which the system converts for ANSI callers.
     case WM_SETTEXT:
-      text_ = lp ? reinterpret_cast<const char*>(lp) : "";
+      text_ = !lp ? std::string()
+              : IsWindowUnicode(m_hWnd) ? Narrow(reinterpret_cast<const wchar_t*>(lp))
+                                        : std::string(reinterpret_cast<const char*>(lp));
       Default();
       Redraw();
       return TRUE;
     case WM_GETTEXT: {
       if (!wp || !lp) return 0;
+      if (IsWindowUnicode(m_hWnd)) {
+        const std::wstring wide = Widen(text_);
+        const size_t n = std::min(wide.size(), static_cast<size_t>(wp - 1));
+        std::memcpy(reinterpret_cast<wchar_t*>(lp), wide.data(), n * sizeof(wchar_t));
+        reinterpret_cast<wchar_t*>(lp)[n] = L'\0';
+        return static_cast<LRESULT>(n);
+      }
       const size_t n = std::min(text_.size(), static_cast<size_t>(wp - 1));
       std::memcpy(reinterpret_cast<char*>(lp), text_.data(), n);
       reinterpret_cast<char*>(lp)[n] = '\0';
       return static_cast<LRESULT>(n);
     }
     case WM_GETTEXTLENGTH:
-      return static_cast<LRESULT>(text_.size());
+      return static_cast<LRESULT>(IsWindowUnicode(m_hWnd) ? Widen(text_).size() : text_.size());
     case WM_SETFONT: {
       OnFont(reinterpret_cast<HFONT>(wp));
       const LRESULT r = Default();

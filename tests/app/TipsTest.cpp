@@ -13,6 +13,7 @@
 
 #include "app/DlgTips.h"
 #include "app/QX5Dlg.h"
+#include "common/TestSupport.h"
 #include "framework/Module.h"
 #include "resource.h"
 #include "settings/Settings.h"
@@ -84,7 +85,15 @@ TEST_F(TipsWindow, InitialisationFillsTheCategoriesAndShowsTheOverallHint) {
   EXPECT_EQ("<font color=0x00FF00>" + LoadStr(IDS_TIPTEXT_OVERALL) + "</font>", tips.Hint().DrawnText());
   EXPECT_EQ(0u, tips.Hint().AnimationInterval());
   // The line feed of the overall hint is a line break: two lines of text.
-  RedrawWindow(tips.Hint().m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, 600, 400);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  SendMessageA(tips.Hint().m_hWnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
   int firstY = -1, lastY = -1;
   for (const auto& it : tips.Hint().Drawer().Layout().items)
     if (it.kind == MarkupItem::Text) {
@@ -136,7 +145,10 @@ TEST_F(TipsWindow, CheckBoxWritesTheSwitchAndOkCancelCloseOnlyHide) {
     ShowWindow(tips.m_hWnd, SW_SHOW);
     if (how == 0) SendMessageA(tips.m_hWnd, WM_COMMAND, IDOK, 0);
     if (how == 1) SendMessageA(tips.m_hWnd, WM_COMMAND, IDCANCEL, 0);
-    if (how == 2) SendMessageA(tips.m_hWnd, WM_CLOSE, 0, 0);
+    if (how == 2) {
+      SendMessageA(tips.m_hWnd, WM_CLOSE, 0, 0);  // the close box posts Cancel
+      testsupport::PumpUntil([&] { return !Visible(tips.m_hWnd); }, 2000);
+    }
     EXPECT_TRUE(IsWindow(tips.m_hWnd)) << how;
     EXPECT_FALSE(Visible(tips.m_hWnd)) << how;
   }

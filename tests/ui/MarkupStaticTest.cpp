@@ -321,15 +321,15 @@ class TreeCombo : public ::testing::Test {
 };
 
 TEST_F(TreeCombo, ChildrenGoAfterTheLastDescendantOfTheirGroup) {
-  const int a = combo.AddItem("A", 0);
-  const int b = combo.AddItem("B", 1);
-  combo.AddItem("a1", 0, a);
-  combo.AddItem("a2", 0, a);
-  combo.AddItem("b1", 1, b);
-  const int a1 = 1;
-  combo.AddItem("a1x", 0, a1);  // a grandchild, under a1
-  combo.AddItem("a3", 0, a);    // after a2, not after a1x only
-  ASSERT_EQ(8, combo.Count());
+  // Parents are given by their index at the time of the call.
+  EXPECT_EQ(0, combo.AddItem("A", 0));
+  EXPECT_EQ(1, combo.AddItem("a1", 0, 0));
+  EXPECT_EQ(2, combo.AddItem("a2", 0, 0));
+  EXPECT_EQ(3, combo.AddItem("B", 1));
+  EXPECT_EQ(4, combo.AddItem("b1", 1, 3));
+  EXPECT_EQ(2, combo.AddItem("a1x", 0, 1));  // a grandchild, under a1
+  EXPECT_EQ(4, combo.AddItem("a3", 0, 0));   // after a2, the group's last descendant
+  ASSERT_EQ(7, combo.Count());
   const char* texts[] = {"A", "a1", "a1x", "a2", "a3", "B", "b1"};
   const int levels[] = {0, 1, 2, 1, 1, 0, 1};
   for (int i = 0; i < 7; ++i) {
