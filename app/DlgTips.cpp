@@ -27,6 +27,9 @@ const Category kCategories[CDlgTips::kCategoryCount] = {
     {IDS_TIPCAT_JUMP, 1, 1, IDS_TIPTEXT_JUMP},
 };
 
+constexpr UINT_PTR kRaiseTimer = 1;
+constexpr int kRaiseTries = 40;
+
 // The Tips window of this thread, for the keyboard filter.
 thread_local CDlgTips* t_tips = nullptr;
 
@@ -100,6 +103,15 @@ void CDlgTips::SetCheckFromSetting(DWORD showTips) {
   dontShow_.Send(BM_SETCHECK, showTips == 0 ? BST_CHECKED : BST_UNCHECKED);
 }
 
+void CDlgTips::OnTimer(UINT_PTR id) {
+  if (id != kRaiseTimer) return;
+  HWND owner = GetWindow(m_hWnd, GW_OWNER);
+  if (owner && !IsWindowVisible(owner) && ++raiseTries_ < kRaiseTries) return;
+  KillTimer(m_hWnd, kRaiseTimer);
+  raiseTries_ = 0;
+  if (IsWindowVisible(m_hWnd)) SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
 void CDlgTips::OnOK() { ShowWindow(m_hWnd, SW_HIDE); }
 
 void CDlgTips::OnCancel() { ShowWindow(m_hWnd, SW_HIDE); }
@@ -114,6 +126,11 @@ bool CDlgTips::OnCommand(UINT id, UINT code, HWND control) {
 }
 
 LRESULT CDlgTips::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+  // Shown while the main window itself is still hidden (at start), the
+  // window would end up under it once that one appears: a timer, which
+  // fires only when the queue is idle and the owner is up, brings it to
+  // the top again.
+  if (msg == WM_SHOWWINDOW && wp) SetTimer(m_hWnd, kRaiseTimer, 50, nullptr);
   if (msg == WM_DESTROY) {
     if (filter_) UnhookWindowsHookEx(filter_);
     filter_ = nullptr;

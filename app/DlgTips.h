@@ -35,6 +35,7 @@ class CDlgTips : public CBkDialogST {
   void OnOK() override;
   void OnCancel() override;
   bool OnCommand(UINT id, UINT code, HWND control) override;
+  void OnTimer(UINT_PTR id) override;
   LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
@@ -46,4 +47,5 @@ class CDlgTips : public CBkDialogST {
   CWindow dontShow_;
   int current_ = 0;
   HHOOK filter_ = nullptr;
+  int raiseTries_ = 0;
 };

@@ -17,7 +17,7 @@ inline constexpr const char kMarkupShowcase[] =
     "<left>left aligned line</left><br><center>centred line</center><br><right>right aligned line</right><br>"
     "<justify>justify (drawn like left)</justify><br>"
     "Images: <bmp idres=132 width=48 height=24> <icon idres=207> <icon idres=209 width=32 height=32> "
-    "<ilst idres=183 width=16 index=2> <ilst idres=183 width=16 speed=300> "
+    "<ilst idres=183 width=16 index=4 mask=#ff00ff> <ilst idres=183 width=16 speed=300 mask=#ff00ff> "
     "and a string from the table: <b><string idres=220></b><br>"
     "Links: <a href=\"https://www.quorvexsoftware.com/varnokel/\">the product page</a> and "
     "<a msg=\"showcase-message\">a link that sends a message</a><br>"
