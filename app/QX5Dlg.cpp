@@ -290,10 +290,13 @@ void CQX5Dlg::RuleButton(uint32_t code, const char* filter, bool skipFileDialog)
 }
 
 uint32_t CQX5Dlg::DropCodeAt(POINT screen) const {
-  HWND under = WindowFromPoint(screen);
   // Only this window's own buttons count, not a control of another window
-  // that happens to carry the same number.
-  if (!under || GetParent(under) != m_hWnd) return REQ_EDIT_NEW;
+  // that happens to carry the same number; windows above this one (the
+  // tips window, just shown for the drop) do not hide the button.
+  POINT client = screen;
+  ScreenToClient(m_hWnd, &client);
+  HWND under = ChildWindowFromPointEx(m_hWnd, client, CWP_SKIPINVISIBLE);
+  if (!under || under == m_hWnd || GetParent(under) != m_hWnd) return REQ_EDIT_NEW;
   const ButtonDef* def = ButtonById(GetDlgCtrlID(under));
   return def ? def->code : REQ_EDIT_NEW;
 }

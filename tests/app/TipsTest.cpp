@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/DlgTips.h"
+#include "app/Messages.h"
 #include "app/QX5Dlg.h"
 #include "common/TestSupport.h"
 #include "framework/Module.h"
@@ -156,6 +157,9 @@ TEST_F(TipsWindow, CheckBoxWritesTheSwitchAndOkCancelCloseOnlyHide) {
 
 // ---- With the main window ---------------------------------------------------
 
+// Pages on the real templates; the Files page keeps the last request code.
+uint32_t g_lastCode = 0xFFFFFFFF;
+
 class PlainPage : public CBkDialogST {
  public:
   explicit PlainPage(UINT t) : CBkDialogST(t) {}
@@ -163,6 +167,13 @@ class PlainPage : public CBkDialogST {
  protected:
   void OnOK() override {}
   void OnCancel() override {}
+  LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
+    if (msg == WM_RULE_REQUEST && wp) {
+      g_lastCode = reinterpret_cast<RULE_REQUEST*>(wp)->Code;
+      return 0;
+    }
+    return CBkDialogST::WindowProc(msg, wp, lp);
+  }
 };
 
 class Main : public CQX5Dlg {
@@ -261,6 +272,17 @@ TEST_F(TipsWithMainWindow, ButtonsRemoveAndDropsShowTheirCategories) {
     EXPECT_TRUE(Visible(tips)) << id;
     EXPECT_EQ(3, dlg.Tips()->CurrentCategory()) << id;
   }
+  // The tips window, shown for the drop over the button it landed on, does
+  // not change the kind of the rule.
+  RECT rc{};
+  GetWindowRect(dlg.Item(IDC_BTN_NOPRINT), &rc);
+  SetWindowPos(tips, nullptr, rc.left - 50, rc.top - 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ShowWindow(tips, SW_HIDE);
+  SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+  g_lastCode = 0xFFFFFFFF;
+  dlg.Send(WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf("C:\\windows\\win.ini")));
+  EXPECT_TRUE(Visible(tips));
+  EXPECT_EQ(REQ_PRINT, g_lastCode);
 }
 
 TEST_F(TipsWithMainWindow, TickedBoxKeepsTipsAwayButHelpTipsStillShows) {
