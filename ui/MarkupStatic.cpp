@@ -44,8 +44,9 @@ bool MarkupStatic::AttachStatic(HWND hwnd) {
   std::string text(n + 1, '\0');
   text.resize(GetWindowTextA(hwnd, text.data(), n + 1));
   if (!Attach(hwnd)) return false;
+  // The font the dialog gave the static when it was made is not taken
+  // over: the text keeps the style sheet's body font until a new font comes.
   text_ = text;
-  if (HFONT font = reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0))) OnFont(font);
   if (interval_) SetTimer(m_hWnd, kTimerId, interval_, nullptr);
   Redraw();
   return true;

@@ -285,6 +285,38 @@ TEST_F(MarkupStaticTest, NewFontBecomesTheBodyStyle) {
   DeleteObject(font);
 }
 
+TEST_F(MarkupStaticTest, FrameAndRoundedCorners) {
+  Make();
+  ctl.SetBackgroundColours(RGB(0, 0, 0), RGB(0, 0, 0), RGB(0, 0, 0));
+  SetWindowTextA(hwnd, "");
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  ctl.SetFrame(red, 2, 3);
+  {
+    Snapshot snap(hwnd);
+    EXPECT_EQ(RGB(255, 0, 0), snap.At(1, 60));
+    EXPECT_EQ(RGB(0, 0, 0), snap.At(2, 60));
+    EXPECT_EQ(RGB(255, 0, 0), snap.At(150, 2));
+    EXPECT_EQ(RGB(0, 0, 0), snap.At(150, 3));
+  }
+  ctl.SetRoundedCorners(30);
+  HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+  ASSERT_EQ(COMPLEXREGION, GetWindowRgn(hwnd, rgn));
+  EXPECT_FALSE(PtInRegion(rgn, 0, 0));
+  EXPECT_TRUE(PtInRegion(rgn, 150, 60));
+  {
+    // The frame follows the rounded outline: the middle of the left edge
+    // is framed, the cut-off corner is not.
+    Snapshot snap(hwnd);
+    EXPECT_EQ(RGB(255, 0, 0), snap.At(0, 60));
+    EXPECT_NE(RGB(255, 0, 0), snap.At(0, 0));
+  }
+  ctl.SetRoundedCorners(0);
+  EXPECT_EQ(ERROR, GetWindowRgn(hwnd, rgn));
+  DeleteObject(rgn);
+  ctl.SetFrame(nullptr, 1, 1);
+  DeleteObject(red);
+}
+
 TEST_F(MarkupStaticTest, AnimationTimerRunsOnlyWhileAnIntervalIsSet) {
   Make();
   EXPECT_FALSE(KillTimer(hwnd, MarkupStatic::kTimerId));
