@@ -27,8 +27,8 @@ const Category kCategories[CDlgTips::kCategoryCount] = {
     {IDS_TIPCAT_JUMP, 1, 1, IDS_TIPTEXT_JUMP},
 };
 
-constexpr UINT_PTR kRaiseTimer = 1;
-constexpr int kRaiseTries = 40;
+constexpr UINT_PTR kShowTimer = 1;
+constexpr int kShowTries = 100;  // 5 seconds
 
 // The Tips window of this thread, for the keyboard filter.
 thread_local CDlgTips* t_tips = nullptr;
@@ -103,18 +103,34 @@ void CDlgTips::SetCheckFromSetting(DWORD showTips) {
   dontShow_.Send(BM_SETCHECK, showTips == 0 ? BST_CHECKED : BST_UNCHECKED);
 }
 
-void CDlgTips::OnTimer(UINT_PTR id) {
-  if (id != kRaiseTimer) return;
+void CDlgTips::ShowOverOwner() {
   HWND owner = GetWindow(m_hWnd, GW_OWNER);
-  if (owner && !IsWindowVisible(owner) && ++raiseTries_ < kRaiseTries) return;
-  KillTimer(m_hWnd, kRaiseTimer);
-  raiseTries_ = 0;
-  if (IsWindowVisible(m_hWnd)) SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (!owner || IsWindowVisible(owner)) {
+    KillTimer(m_hWnd, kShowTimer);
+    ShowWindow(m_hWnd, SW_SHOW);
+    return;
+  }
+  // The main window shows itself only when its message loop first idles;
+  // shown before it, this window would end up under it. A timer fires only
+  // once the queue is idle, when the owner is up.
+  showTries_ = 0;
+  SetTimer(m_hWnd, kShowTimer, 50, nullptr);
+}
+
+void CDlgTips::OnTimer(UINT_PTR id) {
+  if (id != kShowTimer) return;
+  HWND owner = GetWindow(m_hWnd, GW_OWNER);
+  const bool ownerUp = !owner || IsWindowVisible(owner);
+  if (!ownerUp && ++showTries_ < kShowTries) return;
+  KillTimer(m_hWnd, kShowTimer);
+  if (ownerUp) ShowWindow(m_hWnd, SW_SHOW);  // an owner that stayed hidden went to the tray: no tips
 }
 
 void CDlgTips::OnOK() { ShowWindow(m_hWnd, SW_HIDE); }
 
 void CDlgTips::OnCancel() { ShowWindow(m_hWnd, SW_HIDE); }
+
+void CDlgTips::CancelShow() { KillTimer(m_hWnd, kShowTimer); }
 
 bool CDlgTips::OnCommand(UINT id, UINT code, HWND control) {
   if (id == IDC_TIPS_DONTSHOW && code == BN_CLICKED && control) {
@@ -126,11 +142,6 @@ bool CDlgTips::OnCommand(UINT id, UINT code, HWND control) {
 }
 
 LRESULT CDlgTips::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
-  // Shown while the main window itself is still hidden (at start), the
-  // window would end up under it once that one appears: a timer, which
-  // fires only when the queue is idle and the owner is up, brings it to
-  // the top again.
-  if (msg == WM_SHOWWINDOW && wp) SetTimer(m_hWnd, kRaiseTimer, 50, nullptr);
   if (msg == WM_DESTROY) {
     if (filter_) UnhookWindowsHookEx(filter_);
     filter_ = nullptr;

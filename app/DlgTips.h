@@ -21,6 +21,11 @@ class CDlgTips : public CBkDialogST {
   // values only change the current category.
   void ShowCategory(int category);
   int CurrentCategory() const { return current_; }
+  // Shows the window; while its owner is still hidden (at start), as soon
+  // as the owner is up, so that it lies over it.
+  void ShowOverOwner();
+  // Drops a show that waits for the owner.
+  void CancelShow();
   // Ticks "Don't show this again" when the setting is 0, else clears it.
   void SetCheckFromSetting(DWORD showTips);
 
@@ -47,5 +52,5 @@ class CDlgTips : public CBkDialogST {
   CWindow dontShow_;
   int current_ = 0;
   HHOOK filter_ = nullptr;
-  int raiseTries_ = 0;
+  int showTries_ = 0;
 };

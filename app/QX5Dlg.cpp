@@ -229,7 +229,7 @@ void CQX5Dlg::OpenTipsCategory(int category) {
   tips_->SetCheckFromSetting(show);
   if (show == 0) return;
   tips_->ShowCategory(category);
-  ShowWindow(tips_->m_hWnd, SW_SHOW);
+  tips_->ShowOverOwner();
 }
 
 void CQX5Dlg::ShowTipsWindow() {
@@ -344,7 +344,10 @@ void CQX5Dlg::HideToTray() {
     tray_.StartAnimation(40, 2);
   }
   ShowWindow(m_hWnd, SW_HIDE);
-  if (tips_ && tips_->m_hWnd) ShowWindow(tips_->m_hWnd, SW_HIDE);
+  if (tips_ && tips_->m_hWnd) {
+    tips_->CancelShow();
+    ShowWindow(tips_->m_hWnd, SW_HIDE);
+  }
 }
 
 void CQX5Dlg::ShowFromTray() {

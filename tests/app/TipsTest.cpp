@@ -214,6 +214,11 @@ class TipsWithMainWindow : public ::testing::Test {
     ShowWindow(dlg.m_hWnd, SW_SHOW);
     ASSERT_NE(nullptr, dlg.Tips());
     tips = dlg.Tips()->m_hWnd;
+    // Made while the main window was hidden, the tips window shows once the
+    // main window is up and the messages run.
+    if (setting) {
+      EXPECT_TRUE(testsupport::PumpUntil([&] { return Visible(tips); }, 3000));
+    }
   }
   void TearDown() override {
     if (dlg.m_hWnd) DestroyWindow(dlg.m_hWnd);
@@ -312,6 +317,27 @@ TEST_F(TipsWithMainWindow, TickedBoxKeepsTipsAwayButHelpTipsStillShows) {
   ShowWindow(tips, SW_HIDE);
   Click(IDC_BTN_EDIT);
   EXPECT_TRUE(Visible(tips));
+}
+
+TEST_F(TipsWithMainWindow, WaitsForTheMainWindowAndStaysAwayWhenItGoesToTheTray) {
+  WriteShowTips(1);
+  ASSERT_TRUE(dlg.Create(nullptr));
+  tips = dlg.Tips()->m_hWnd;
+  EXPECT_FALSE(Visible(tips));  // the main window is not up yet
+  testsupport::PumpUntil([] { return false; }, 200);
+  EXPECT_FALSE(Visible(tips));
+  ShowWindow(dlg.m_hWnd, SW_SHOW);
+  EXPECT_TRUE(testsupport::PumpUntil([&] { return Visible(tips); }, 3000));
+}
+
+TEST_F(TipsWithMainWindow, AWaitingShowIsDroppedWhenTheMainWindowGoesToTheTray) {
+  WriteShowTips(1);
+  ASSERT_TRUE(dlg.Create(nullptr));
+  tips = dlg.Tips()->m_hWnd;
+  SendMessageA(dlg.m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+  ShowWindow(dlg.m_hWnd, SW_SHOW);  // back from the tray
+  testsupport::PumpUntil([] { return false; }, 300);
+  EXPECT_FALSE(Visible(tips));
 }
 
 TEST_F(TipsWithMainWindow, HiddenWithTheMainWindowAndGoneWithIt) {
