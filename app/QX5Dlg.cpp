@@ -8,6 +8,7 @@
 
 #include "app/CustomRules.h"
 #include "app/DlgAbout.h"
+#include "app/DlgTips.h"
 #include "app/Messages.h"
 #include "app/SystemRules.h"
 #include "framework/FileDialog.h"
@@ -101,6 +102,7 @@ CQX5Dlg::CQX5Dlg() : CBkDialogST(IDD_MAIN) {}
 CQX5Dlg::~CQX5Dlg() {
   // Pages go in the order Files, Log, Options.
   for (auto& page : pages_) page.reset();
+  tips_.reset();
   if (tabImages_) ImageList_Destroy(tabImages_);
   if (icon_) DestroyIcon(icon_);
   if (smallIcon_) DestroyIcon(smallIcon_);
@@ -152,6 +154,10 @@ BOOL CQX5Dlg::OnInitDialog() {
 
   DragAcceptFiles(m_hWnd, TRUE);
   SetUpTray();
+  // The tips window: created hidden, centred over this window, then shown
+  // by the automatic display unless tips are off.
+  tips_ = std::make_unique<CDlgTips>();
+  if (tips_->Create(m_hWnd)) CentreTips();
   OpenTipsCategory(0);
 
   SetText(LoadStr(IDS_APP_TITLE));
@@ -217,12 +223,30 @@ void CQX5Dlg::SetUpTray() {
   tray_.HideTrayIcon();
 }
 
-void CQX5Dlg::OpenTipsCategory(int) {
-  // Nothing to show until the program has its tips window.
+void CQX5Dlg::OpenTipsCategory(int category) {
+  const DWORD show = ReadShowTips();
+  if (!tips_ || !tips_->m_hWnd) return;
+  tips_->SetCheckFromSetting(show);
+  if (show == 0) return;
+  tips_->ShowCategory(category);
+  tips_->ShowOverOwner();
 }
 
 void CQX5Dlg::ShowTipsWindow() {
-  // Nothing to show until the program has its tips window.
+  const DWORD show = ReadShowTips();
+  if (!tips_ || !tips_->m_hWnd) return;
+  tips_->SetCheckFromSetting(show);
+  ShowWindow(tips_->m_hWnd, SW_SHOW);
+  CentreTips();
+}
+
+void CQX5Dlg::CentreTips() {
+  RECT main{}, tips{};
+  GetWindowRect(m_hWnd, &main);
+  GetWindowRect(tips_->m_hWnd, &tips);
+  const int w = tips.right - tips.left, h = tips.bottom - tips.top;
+  SetWindowPos(tips_->m_hWnd, nullptr, main.left + (main.right - main.left - w) / 2,
+               main.top + (main.bottom - main.top - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CQX5Dlg::AfterBackgroundPainted(HDC dc) {
@@ -266,10 +290,13 @@ void CQX5Dlg::RuleButton(uint32_t code, const char* filter, bool skipFileDialog)
 }
 
 uint32_t CQX5Dlg::DropCodeAt(POINT screen) const {
-  HWND under = WindowFromPoint(screen);
   // Only this window's own buttons count, not a control of another window
-  // that happens to carry the same number.
-  if (!under || GetParent(under) != m_hWnd) return REQ_EDIT_NEW;
+  // that happens to carry the same number; windows above this one (the
+  // tips window, just shown for the drop) do not hide the button.
+  POINT client = screen;
+  ScreenToClient(m_hWnd, &client);
+  HWND under = ChildWindowFromPointEx(m_hWnd, client, CWP_SKIPINVISIBLE);
+  if (!under || under == m_hWnd || GetParent(under) != m_hWnd) return REQ_EDIT_NEW;
   const ButtonDef* def = ButtonById(GetDlgCtrlID(under));
   return def ? def->code : REQ_EDIT_NEW;
 }
@@ -317,6 +344,10 @@ void CQX5Dlg::HideToTray() {
     tray_.StartAnimation(40, 2);
   }
   ShowWindow(m_hWnd, SW_HIDE);
+  if (tips_ && tips_->m_hWnd) {
+    tips_->CancelShow();
+    ShowWindow(tips_->m_hWnd, SW_HIDE);
+  }
 }
 
 void CQX5Dlg::ShowFromTray() {

@@ -18,6 +18,8 @@
 #include "ui/SystemTray.h"
 #include "ui/XTabCtrl.h"
 
+class CDlgTips;
+
 class CQX5Dlg : public CBkDialogST, public ISkinMenuPainter {
  public:
   static constexpr int kButtonCount = 11;
@@ -36,6 +38,7 @@ class CQX5Dlg : public CBkDialogST, public ISkinMenuPainter {
   CButtonST& Button(int index) { return buttons_[index]; }
   CSkinMenu& Skin() { return skin_; }
   CSystemTray& Tray() { return tray_; }
+  CDlgTips* Tips() { return tips_.get(); }
   HWND Page(int index) const;
   // The request code that a drop at this screen point makes: the kind bit
   // of the rule-kind button there, otherwise REQ_EDIT_NEW.
@@ -83,6 +86,7 @@ class CQX5Dlg : public CBkDialogST, public ISkinMenuPainter {
   void SetUpTabs();
   void SetUpMenuSkin();
   void SetUpTray();
+  void CentreTips();
 
   CButtonST buttons_[kButtonCount];
   CXTabCtrl tab_;
@@ -90,6 +94,7 @@ class CQX5Dlg : public CBkDialogST, public ISkinMenuPainter {
   std::unique_ptr<CBkDialogST> pages_[kPageCount];
   CSystemTray tray_;
   CSkinMenu skin_;
+  std::unique_ptr<CDlgTips> tips_;
   HICON icon_ = nullptr;
   HICON smallIcon_ = nullptr;
   RECT initialClient_{};

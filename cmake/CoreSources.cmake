@@ -8,6 +8,9 @@ set(CORE_SOURCES
   settings/Keywords.cpp
   settings/DropFiles.cpp
   crash/ReportFormat.cpp
+  ui/MarkupStyle.cpp
+  ui/MarkupText.cpp
+  ui/MarkupLayout.cpp
 )
 
 # Tests of the core; they run natively under the sanitizers and on Windows.
@@ -19,6 +22,8 @@ set(CORE_TESTS
   tests/core/KeywordsTest.cpp
   tests/core/DropFilesTest.cpp
   tests/core/ReportFormatTest.cpp
+  tests/core/MarkupTest.cpp
+  tests/core/MarkupLayoutTest.cpp
 )
 
 # libFuzzer targets: name and source, one pair per target.
@@ -28,4 +33,5 @@ set(FUZZ_TARGETS
   fuzz_log_text fuzz/fuzz_log_text.cpp
   fuzz_keywords fuzz/fuzz_keywords.cpp
   fuzz_drop_files fuzz/fuzz_drop_files.cpp
+  fuzz_markup fuzz/fuzz_markup.cpp
 )

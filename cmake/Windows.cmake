@@ -91,6 +91,16 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/crashreport/XCrashReport.rc PROP
 target_link_libraries(XCrashReport PRIVATE user32 gdi32 shell32)
 target_link_options(XCrashReport PRIVATE ${WIN_STATIC})
 
+# Demonstration programs: one window program per source in demo/.
+file(GLOB DEMO_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/demo/*.cpp)
+foreach(src ${DEMO_SOURCES})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} WIN32 ${src} $<TARGET_OBJECTS:varnokel_res>)
+  target_link_libraries(${name} PRIVATE varnokel_win)
+  target_link_options(${name} PRIVATE ${WIN_STATIC})
+  varnokel_manifest(${name} INVOKER)
+endforeach()
+
 # Benchmarks: one program per source in bench/.
 file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
 foreach(src ${BENCH_SOURCES})
