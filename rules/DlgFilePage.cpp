@@ -4,15 +4,14 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <atomic>
 #include <functional>
 #include <iterator>
 
 #include "app/DlgNotify.h"
 #include "app/Messages.h"
 #include "framework/Module.h"
-#include "resource.h"
 #include "framework/Trace.h"
+#include "resource.h"
 #include "rules/NoCopyPaths.h"
 #include "rules/RuleEditDlg.h"
 #include "rules/RuleFileCheck.h"
@@ -20,8 +19,9 @@
 namespace {
 
 constexpr int kRowHeight = 17;
+// While the last read failed, the page tries again this often.
 constexpr UINT_PTR kRetryTimerId = 0x5246;
-std::atomic<UINT> g_retryPeriod{2000};
+constexpr UINT kRetryMs = 2000;
 // A pass whose worker never reported a result.
 constexpr int kPassNotRun = 1;
 
@@ -69,8 +69,6 @@ void CDlgFilePage::SetRuleFilePath(std::string path, std::string mappingName) {
   rulePath_ = std::move(path);
   mappingName_ = std::move(mappingName);
 }
-
-void CDlgFilePage::SetRetryPeriod(UINT ms) { g_retryPeriod = ms ? ms : 2000; }
 
 BOOL CDlgFilePage::OnInitDialog() {
   SetBackgroundBitmap(IDB_BACKGROUND);
@@ -373,7 +371,7 @@ void CDlgFilePage::Notify(const std::string& text) {
 
 void CDlgFilePage::StartRetry() {
   if (retrying_ || !m_hWnd) return;
-  retrying_ = SetTimer(m_hWnd, kRetryTimerId, g_retryPeriod, nullptr) != 0;
+  retrying_ = SetTimer(m_hWnd, kRetryTimerId, kRetryMs, nullptr) != 0;
 }
 
 void CDlgFilePage::StopRetry() {

@@ -55,8 +55,6 @@ class CDlgFilePage : public CBkDialogST {
   // "Varnokel". Tests replace it.
   using Notifier = std::function<void(HWND owner, const std::string& text)>;
   void SetNotifier(Notifier notifier) { notifier_ = std::move(notifier); }
-  // How often a page whose last read failed tries again (milliseconds).
-  static void SetRetryPeriod(UINT ms);
   HWND ListWindow() const { return list_.m_hWnd; }
   CGfxListCtrl& List() { return list_; }
 
