@@ -30,14 +30,17 @@ class CDlgFilePage : public CBkDialogST {
   // Writes the rule set into the long-lived rule file (opening it first when
   // it is not open) and returns whether all of it got there. A set that was
   // never read completely from the file is not written at all: it would
-  // replace rules the page has not seen. final (only when the page goes
-  // away): then also frees the set and closes the file.
+  // replace rules the page has not seen. A failed write keeps the set (it
+  // goes again with the next change) and is told once per run of failures.
+  // final (only when the page goes away): then also frees the set and
+  // closes the file.
   bool SaveRules(bool final);
   enum class LoadResult { Failed, Loaded, Repaired };
   // Reads the rule set from the rule file into a list of its own. Only a
   // complete read replaces the set and rebuilds the rows and the
   // copy-protected path list; a failed or given-up read keeps both as they
-  // were. A damaged file is copied beside it first and the records that
+  // were, is told once per run of failures and is tried again every few
+  // seconds. A damaged file is copied beside it first and the records that
   // could be read are taken (Repaired: the set then still has to be
   // written).
   LoadResult LoadRules();
@@ -55,6 +58,7 @@ class CDlgFilePage : public CBkDialogST {
   // "Varnokel". Tests replace it.
   using Notifier = std::function<void(HWND owner, const std::string& text)>;
   void SetNotifier(Notifier notifier) { notifier_ = std::move(notifier); }
+
   HWND ListWindow() const { return list_.m_hWnd; }
   CGfxListCtrl& List() { return list_; }
 
