@@ -30,8 +30,8 @@ class CLogFile : public CMappedFile {
   // *position on, under the Read mutex. *count = records read, *position =
   // where the next record starts. 0 (maximum reached), -3 (no valid record
   // at the position), -4 (the position reached the reserve zone; the reader
-  // continues at 0 once the writer has, see NewLapStarted), -1 (not open, or the wait was
-  // cancelled; then *count is 0 and the list empty).
+  // continues at 0 once the writer has, see NewLapStarted), -1 (not open, or
+  // the wait was cancelled; then *count is 0 and the list empty).
   int ReadItems(LogItemList& list, uint32_t* count, uint32_t* position);
   // After a -3 without records: when *position holds neither an end marker
   // nor (by now) a valid record, the reader is not on the chain of records (damaged data, or a
