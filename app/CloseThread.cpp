@@ -10,9 +10,12 @@
 void CCloseThread::RunJob() {
   NOTIFY_JOB* job = m_pJob;
   if (!job) return;
+  // The caller needs the outcome: a read or write that failed or was given
+  // up must not pass for one that completed.
   if ((job->operations & NOTIFY_LOAD_RULES) && job->ruleFile && job->rules)
-    job->ruleFile->ReadRules(*job->rules, &job->count, &job->offset);
-  if ((job->operations & NOTIFY_WRITE_RULES) && job->ruleFile && job->rules) job->ruleFile->WriteRules(*job->rules);
+    job->result = job->ruleFile->ReadRules(*job->rules, &job->count, &job->offset);
+  if ((job->operations & NOTIFY_WRITE_RULES) && job->ruleFile && job->rules)
+    job->result = job->ruleFile->WriteRules(*job->rules);
   if ((job->operations & NOTIFY_WAIT_READER) && job->thread) {
     if (WaitForSingleObject(job->thread, kReaderWaitMs) == WAIT_OBJECT_0) {
       // An automatically resetting event lost its signal to this wait; give

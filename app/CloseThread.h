@@ -24,6 +24,7 @@ struct NOTIFY_JOB {
   uint32_t count;       // ReadRules: in records to read (0 = all), out records read
   uint32_t offset;      // ReadRules: data-area offset of the next record
   uint32_t stopped;     // wait job: 1 when the reader stopped in time
+  int result;           // rule-file job: what ReadRules or WriteRules returned
 };
 
 class CCloseThread : public CBaseThread {

@@ -45,6 +45,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     total += count;
     if (rc != 0) break;
   }
+  // The lap rule reads position 0 of any bytes without leaving the view; the
+  // record that began the walk never counts as a new lap.
+  {
+    LogItemList first;
+    uint32_t one = 1, at = 0;
+    ParseLogRecords(base, maxSize, first, one, at, nullptr);
+    const bool lap = LogNewLapStarted(base, maxSize, first.empty() ? nullptr : first.front().get());
+    Check(first.empty() || !lap);
+  }
 
   // The writer resumes at the end of the chain; its records are read back.
   uint32_t w = FindLogWritePosition(base, maxSize);

@@ -1,5 +1,6 @@
-// Walks arbitrary bytes as a rule file view of the input's size, then writes
-// what was read into a fresh view and checks that it reads back the same.
+// Walks arbitrary bytes as a whole rule file found on disk and as a rule file
+// view of the input's size, then writes what was read into a fresh view and
+// checks that it reads back the same.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -21,6 +22,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> view(data, data + size);
   const uint32_t maxSize = static_cast<uint32_t>(size);
   IsValidRuleHeader(view.data(), view.size());
+  // The same bytes as a whole file found on disk: never read past them.
+  {
+    RuleList found;
+    const int rc = ParseRuleFileImage(view.data(), view.size(), found);
+    Check(rc == -1 || rc == -3 || rc == -4);
+    Check(CheckRuleFileShape(view.data(), view.size()) != RuleFileShape::AsWritten ||
+          size == RULE_FILE_SIZE);
+    uint64_t end = RULE_FILE_HEADER_SIZE;
+    for (const auto& r : found) end += r->RecordSize();
+    Check(found.empty() || end <= size);
+  }
   if (size < RULE_FILE_HEADER_SIZE) {
     if (size == 0) return 0;
     RuleList none;

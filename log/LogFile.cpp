@@ -116,3 +116,19 @@ int CLogFile::Resync(uint32_t* position) {
   *position = FindLogWritePosition(readBase_, maxSize_);
   return 1;
 }
+
+int CLogFile::NewLapStarted(const LOGFILE_ITEM* lapFirst) {
+  if (!readBase_) return -1;
+  MutexLock readLock(readMutex_, cancel_);
+  if (!readLock.Owned()) return -1;
+  return LogNewLapStarted(readBase_, maxSize_, lapFirst) ? 1 : 0;
+}
+
+int CLogFile::FirstItem(LOGFILE_ITEM& item) {
+  item = LOGFILE_ITEM{};
+  if (!readBase_) return -1;
+  MutexLock readLock(readMutex_, cancel_);
+  if (!readLock.Owned()) return -1;
+  if (IsInLogReserve(0, maxSize_)) return 0;
+  return item.BuildFromBuffer(readBase_, size_t{maxSize_} - LOG_HEADER_SIZE) ? 1 : 0;
+}

@@ -29,9 +29,9 @@ class CLogFile : public CMappedFile {
   // Replaces the list by at most *count records (0 = no limit) from
   // *position on, under the Read mutex. *count = records read, *position =
   // where the next record starts. 0 (maximum reached), -3 (no valid record
-  // at the position), -4 (the position reached the reserve zone; the writer
-  // continues at 0, so does the reader), -1 (not open, or the wait was
-  // cancelled; then *count is 0 and the list empty).
+  // at the position), -4 (the position reached the reserve zone; the reader
+  // continues at 0 once the writer has, see NewLapStarted), -1 (not open, or
+  // the wait was cancelled; then *count is 0 and the list empty).
   int ReadItems(LogItemList& list, uint32_t* count, uint32_t* position);
   // After a -3 without records: when *position holds neither an end marker
   // nor (by now) a valid record, the reader is not on the chain of records (damaged data, or a
@@ -40,6 +40,14 @@ class CLogFile : public CMappedFile {
   // the writer continues, and returns 1; 0 when *position is at the end
   // marker; -1 when not open or the wait was cancelled.
   int Resync(uint32_t* position);
+  // For a reader whose position reached the reserve zone: 1 when the writer
+  // has begun a new lap at position 0 (see LogNewLapStarted; lapFirst is the
+  // record the reader took at position 0 when its lap began, or null), 0
+  // when not, -1 when not open or the wait was cancelled.
+  int NewLapStarted(const LOGFILE_ITEM* lapFirst);
+  // The valid record at position 0 into item: 1, 0 when there is none, -1
+  // when not open or the wait was cancelled.
+  int FirstItem(LOGFILE_ITEM& item);
   // Cuts nothing (the log is not opened with the end-marker flag by the
   // front end), closes everything; keeps the event unless dropEvent is set.
   int CloseLog(int dropEvent);

@@ -99,11 +99,24 @@ int CLogReadThread::ReadBatch() {
   ReaderParams& p = *m_pParams;
   p.itemList->clear();
   *p.batchCount = kBatch;
+  const uint32_t from = *p.readPos;
   const int result = p.logFile->ReadItems(*p.itemList, p.batchCount, p.readPos);
+  if (from == 0 && !p.itemList->empty()) {
+    lapFirst_ = *p.itemList->front();
+    haveLapFirst_ = true;
+  }
   if (result == -4) {
-    *p.readPos = 0;
-    ++wraps_;
+    // A chain that merely runs up to the reserve (a writer that stops
+    // there, a restored file) is not a new lap: the reader waits here
+    // instead of taking the same records again.
+    if (p.logFile->NewLapStarted(haveLapFirst_ ? &lapFirst_ : nullptr) == 1) {
+      *p.readPos = 0;
+      haveLapFirst_ = false;
+      ++wraps_;
+    }
   } else if (result == -3 && *p.batchCount == 0 && p.logFile->Resync(p.readPos) == 1) {
+    // The records skipped belong to the writer's lap that began at 0.
+    haveLapFirst_ = p.logFile->FirstItem(lapFirst_) == 1;
     ++resyncs_;
   }
   recordsTaken_ += *p.batchCount;

@@ -84,7 +84,8 @@ class CLogReadThread : public CBaseThread {
   void Body();
   bool Quit(DWORD waitMs) const;
   // One ReadItems call with the wrap rule: at the reserve zone the reader
-  // goes back to the start of the data area, as the writer does.
+  // goes back to the start of the data area once the writer has begun a new
+  // lap there, and never takes the same lap twice.
   int ReadBatch();
   void WriteTextLog(const LOGFILE_ITEM& item);
   void AddSummaryRow(uint32_t notShown);
@@ -106,6 +107,10 @@ class CLogReadThread : public CBaseThread {
   std::atomic<uint64_t> recordsTaken_{0};
   std::atomic<uint64_t> wraps_{0};
   std::atomic<uint64_t> resyncs_{0};
+  // The record at position 0 when the reader's current lap began (none:
+  // position 0 held no record then).
+  LOGFILE_ITEM lapFirst_;
+  bool haveLapFirst_ = false;
 
   friend class CDlgPageLog;
 };

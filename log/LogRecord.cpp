@@ -93,6 +93,15 @@ int ParseLogRecords(const uint8_t* readBase, uint32_t maxSize, LogItemList& list
   }
 }
 
+bool LogNewLapStarted(const uint8_t* readBase, uint32_t maxSize, const LOGFILE_ITEM* lapFirst) {
+  if (readBase == nullptr || IsInLogReserve(0, maxSize)) return false;
+  if (Load32(readBase) == 0) return true;
+  LOGFILE_ITEM first;
+  if (!first.BuildFromBuffer(readBase, BytesToViewEnd(0, maxSize))) return false;
+  if (lapFirst == nullptr) return true;
+  return first.type != lapFirst->type || first.action != lapFirst->action || first.text != lapFirst->text;
+}
+
 uint32_t FindLogWritePosition(const uint8_t* readBase, uint32_t maxSize) {
   if (readBase == nullptr) return 0;
   uint32_t position = 0;

@@ -13,7 +13,12 @@
 //    stores a zero type word at position 0 as well and continues at 0. A
 //    reader that wraps there finds that end marker, not the previous lap.
 //  - The reader takes records until an invalid one (-3) or until its
-//    position reaches the reserve zone (-4); on -4 it continues at position 0.
+//    position reaches the reserve zone (-4). On -4 it continues at position 0
+//    only when the writer has begun a new lap there: position 0 holds the
+//    zero word, or a record other than the one the reader took at position 0
+//    when its own lap began. A chain that simply runs up to the reserve (a
+//    writer that stops there, a restored old file) is thus taken once, and
+//    the reader waits at the reserve instead of taking that lap again.
 // A reader that stays less than one lap behind the writer thus sees every
 // record once, in order.
 #pragma once
@@ -71,6 +76,13 @@ bool IsInLogReserve(uint64_t position, uint32_t maxSize);
 // 10 ms before the next poll.
 int ParseLogRecords(const uint8_t* readBase, uint32_t maxSize, LogItemList& list,
                     uint32_t& count, uint32_t& position, bool* pauseHint = nullptr);
+
+// For a reader whose position reached the reserve zone: true when the writer
+// has begun a new lap at position 0, that is, position 0 holds the zero word
+// that closes a lap, or a valid record that differs from lapFirst (the record
+// the reader took at position 0 when its lap began; null when position 0
+// held no record then). An invalid record at position 0 is no new lap.
+bool LogNewLapStarted(const uint8_t* readBase, uint32_t maxSize, const LOGFILE_ITEM* lapFirst);
 
 // Where a writer continues in an existing log: the position after the last
 // valid record of the chain that starts at 0, or 0 when that position is in

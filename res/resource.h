@@ -352,4 +352,10 @@
 #define IDS_CAUTION_HAND_RULE 225
 #define IDS_SYSTEM_RULE_TIP   226
 
+/* Rule file problems told to the user (%1 rule file path, %2 the system's
+ * reason or the damaged copy's path, %n rules read). */
+#define IDS_RULES_NOT_WRITTEN 240
+#define IDS_RULES_NOT_READ    241
+#define IDS_RULES_DAMAGED     242
+
 #endif /* VARNOKEL_RES_RESOURCE_H */

@@ -4,18 +4,26 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 
 #include "app/DlgNotify.h"
 #include "app/Messages.h"
 #include "framework/Module.h"
+#include "framework/Trace.h"
 #include "resource.h"
 #include "rules/NoCopyPaths.h"
 #include "rules/RuleEditDlg.h"
+#include "rules/RuleFileCheck.h"
 
 namespace {
 
 constexpr int kRowHeight = 17;
+// While the last read failed, the page tries again this often.
+constexpr UINT_PTR kRetryTimerId = 0x5246;
+constexpr UINT kRetryMs = 2000;
+// A pass whose worker never reported a result.
+constexpr int kPassNotRun = 1;
 
 // The kind columns, left to right, with the kind each one shows.
 struct KindColumn {
@@ -65,9 +73,14 @@ void CDlgFilePage::SetRuleFilePath(std::string path, std::string mappingName) {
 BOOL CDlgFilePage::OnInitDialog() {
   SetBackgroundBitmap(IDB_BACKGROUND);
   SetUpList();
-  LoadRules();
-  ruleFile_.Open(rulePath_.c_str(), mappingName_.empty() ? nullptr : mappingName_.c_str(), RULE_FILE_SIZE,
-                 CMappedFile::kAccessReadWrite, false);
+  RunOperation([this] {
+    Synchronise(false);
+    // The long-lived file only once the set has been read: every open
+    // rewrites the header and the length of whatever the file holds. A
+    // failure here shows at the first write.
+    DWORD error = 0;
+    if (loaded_) OpenRuleFile(error);
+  });
   ResizeList();
   DragAcceptFiles(m_hWnd, TRUE);
   return TRUE;
@@ -144,17 +157,16 @@ void CDlgFilePage::OnCellValueChosen(GfxListQuery& query) {
   auto* rule = reinterpret_cast<RULEFILE_ITEM*>(query.itemData);
   const uint32_t kind = KindOfColumn(query.column);
   if (query.text == kApproved) {
-    query.text = std::to_string(IMG_APPROVED);
     rule->Kinds &= ~kind;
   } else {
-    query.text = std::to_string(IMG_DENIED);
     rule->Kinds |= kind;
   }
-  // The reload frees the rule: it is not touched after this.
-  busy_ = true;
-  SaveRules(false);
-  LoadRules();
-  busy_ = false;
+  // The reload frees the rule: it is not touched after this. Requests that
+  // arrive during the passes run right after them, as for any request.
+  RunOperation([this] { Synchronise(true); });
+  // The rows were rebuilt (and queued requests may have changed them): the
+  // list puts back what the row at this place shows now.
+  query.text = query.item >= 0 && query.item < list_.RowCount() ? list_.CellText(query.item, query.column) : "";
 }
 
 void CDlgFilePage::ResizeList() {
@@ -181,16 +193,20 @@ void CDlgFilePage::RebuildRows() {
   InvalidateRect(list_.m_hWnd, nullptr, TRUE);
 }
 
-void CDlgFilePage::RunFilePass(uint32_t operations, CRuleFile& file, RuleList& rules, UINT messageId) {
+CDlgFilePage::PassOutcome CDlgFilePage::RunFilePass(uint32_t operations, CRuleFile& file, RuleList& rules,
+                                                     UINT messageId) {
   NOTIFY_JOB job{};
   job.owner = m_hWnd;
   job.operations = operations;
   job.ruleFile = &file;
   job.rules = &rules;
+  job.result = kPassNotRun;
   INT_PTR result;
+  bool gaveUp;
   {
     CDlgNotify dialog(m_hWnd, &job, LoadStr(messageId));
     result = dialog.DoModal();
+    gaveUp = dialog.GaveUp();
   }
   // Without a progress window (it could not be created, for instance while
   // the main window is being torn down) the pass still has to happen.
@@ -198,35 +214,189 @@ void CDlgFilePage::RunFilePass(uint32_t operations, CRuleFile& file, RuleList& r
     CCloseThread direct;
     direct.m_pJob = &job;
     if (direct.CreateThread()) direct.WaitForEnd(INFINITE);
+    gaveUp = false;
   }
+  return {!gaveUp && job.result != kPassNotRun, job.result};
 }
 
-void CDlgFilePage::SaveRules(bool final) {
-  RunFilePass(NOTIFY_WRITE_RULES, ruleFile_, rules_, IDS_WRITING_RULES);
-  if (final) {
-    list_.DeleteAllRows();
-    rules_.clear();
-    ruleFile_.CloseAfterWrite();
-  }
+bool CDlgFilePage::OpenRuleFile(DWORD& error) {
+  if (ruleFile_.IsOpen() && ruleFile_.IsWriteMode()) return true;
+  if (ruleFile_.Open(rulePath_.c_str(), mappingName_.empty() ? nullptr : mappingName_.c_str(), RULE_FILE_SIZE,
+                     CMappedFile::kAccessReadWrite, false) == 0)
+    return true;
+  error = ruleFile_.LastError() ? ruleFile_.LastError() : ERROR_OPEN_FAILED;
+  return false;
 }
 
-void CDlgFilePage::LoadRules() {
+bool CDlgFilePage::SaveRules(bool final) {
+  bool written = false;
+  // Only a set based on a complete read may replace the file's rules.
+  if (loaded_) {
+    DWORD error = 0;
+    if (OpenRuleFile(error)) {
+      const PassOutcome pass = RunFilePass(NOTIFY_WRITE_RULES, ruleFile_, rules_, IDS_WRITING_RULES);
+      // -4: the reserve was reached; the rules that fitted are written.
+      written = pass.completed && (pass.result == 0 || pass.result == -4);
+      if (!written) error = ruleFile_.LastError() ? ruleFile_.LastError() : ERROR_TIMEOUT;
+    }
+    if (written) {
+      dirty_ = false;
+      writeFailureTold_ = false;
+    } else {
+      // The set stays in memory and is written again at the next change
+      // and at the end; the user must not believe it protects anything yet.
+      dirty_ = true;
+      if (!writeFailureTold_) {
+        writeFailureTold_ = true;
+        Notify(RulesNotWrittenText(rulePath_, error));
+      }
+    }
+  }
+  if (final) ReleaseRules();
+  return written;
+}
+
+void CDlgFilePage::ReleaseRules() {
+  list_.DeleteAllRows();
+  rules_.clear();
+  ruleFile_.CloseAfterWrite();
+}
+
+bool CDlgFilePage::ReadFromFile(RuleList& loaded, bool& repaired, DWORD& error) {
+  repaired = false;
+  error = 0;
+  // The file as it is now, before an open rewrites its header and length.
+  std::vector<uint8_t> found;
+  if (!ReadWholeFile(rulePath_, found, error)) return false;
+  if (CheckRuleFileShape(found.data(), found.size()) == RuleFileShape::Damaged) {
+    // Cut short or not a rule file at all: its bytes go beside it first,
+    // then the records that can be read from them are taken.
+    Trace("CDlgFilePage::LoadRules:Damaged Rule File.\n");
+    if (!SaveDamagedCopy(rulePath_, found, error)) return false;
+    ParseRuleFileImage(found.data(), found.size(), loaded);
+    repaired = true;
+    return true;
+  }
+  CRuleFile file;
+  if (file.Open(rulePath_.c_str(), mappingName_.empty() ? nullptr : mappingName_.c_str(), RULE_FILE_SIZE,
+                CMappedFile::kAccessRead, false) != 0) {
+    error = file.LastError() ? file.LastError() : ERROR_OPEN_FAILED;
+    return false;
+  }
+  const PassOutcome pass = RunFilePass(NOTIFY_LOAD_RULES, file, loaded, IDS_LOADING_RULES);
+  file.CloseAfterWrite();
+  if (!pass.completed) {
+    // Given up behind the progress window: whatever was read is partial.
+    error = ERROR_TIMEOUT;
+    return false;
+  }
+  if (pass.result != -1) return true;
+  // The walk met a damaged record; the records before it are kept, and the
+  // file's bytes go beside it before anything is written over them.
+  Trace("CDlgFilePage::LoadRules:Damaged Rule File.\n");
+  if (!ReadWholeFile(rulePath_, found, error) || !SaveDamagedCopy(rulePath_, found, error)) return false;
+  repaired = true;
+  return true;
+}
+
+CDlgFilePage::LoadResult CDlgFilePage::LoadRules() {
   // Read into a list of its own: the rows keep pointing at the current rules
   // (and can be painted) while the progress window runs; they are replaced
-  // together below.
+  // together below, and only by a complete read.
   RuleList loaded;
-  {
-    CRuleFile file;
-    if (file.Open(rulePath_.c_str(), mappingName_.empty() ? nullptr : mappingName_.c_str(), RULE_FILE_SIZE,
-                  CMappedFile::kAccessRead, false) == 0)
-      RunFilePass(NOTIFY_LOAD_RULES, file, loaded, IDS_LOADING_RULES);
-    file.CloseAfterWrite();
+  bool repaired = false;
+  DWORD error = 0;
+  if (!ReadFromFile(loaded, repaired, error)) {
+    Refresh();
+    StartRetry();
+    if (!readFailureTold_) {
+      readFailureTold_ = true;
+      Notify(RulesNotReadText(rulePath_, error));
+    }
+    return LoadResult::Failed;
+  }
+  readFailureTold_ = false;
+  StopRetry();
+  const size_t read = loaded.size();
+  if (!loaded_ && !rules_.empty()) {
+    // Rules added while the file could not be read join the rules read
+    // now, where new rules go: ordinary ones in front in their order,
+    // system ones at the back.
+    for (auto it = rules_.rbegin(); it != rules_.rend(); ++it)
+      if (*it && !((*it)->Type & TYPE_SYSTEM)) MergeRule(loaded, *it, true);
+    for (auto& rule : rules_)
+      if (rule && (rule->Type & TYPE_SYSTEM)) MergeRule(loaded, rule, true);
+    dirty_ = true;
   }
   list_.DeleteAllRows();
   rules_ = std::move(loaded);
+  loaded_ = true;
+  if (repaired) dirty_ = true;
+  Refresh();
+  if (repaired) Notify(RulesDamagedText(rulePath_, read));
+  return repaired ? LoadResult::Repaired : LoadResult::Loaded;
+}
+
+void CDlgFilePage::Refresh() {
   NoCopyPaths::Clear();
   RebuildRows();
   NoCopyPaths::Replace(CollectNoCopyPaths(rules_));
+}
+
+void CDlgFilePage::Synchronise(bool changed) {
+  if (changed) dirty_ = true;
+  // A set that was never read completely is read first (the rules added
+  // meanwhile join it); an unchanged one is simply read again. A set with
+  // changes that are not in the file is not replaced by the file's.
+  if (!loaded_ || !dirty_) {
+    if (LoadRules() == LoadResult::Failed) return;
+  }
+  if (!dirty_) return;
+  if (!SaveRules(false)) {
+    Refresh();
+    return;
+  }
+  LoadRules();
+}
+
+void CDlgFilePage::Notify(const std::string& text) {
+  if (notifier_) {
+    notifier_(m_hWnd, text);
+    return;
+  }
+  std::string caption = LoadStr(IDS_APP_TITLE);
+  if (caption.empty()) caption = "Varnokel";
+  MessageBoxA(m_hWnd, text.c_str(), caption.c_str(), MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CDlgFilePage::StartRetry() {
+  if (retrying_ || !m_hWnd) return;
+  retrying_ = SetTimer(m_hWnd, kRetryTimerId, kRetryMs, nullptr) != 0;
+}
+
+void CDlgFilePage::StopRetry() {
+  if (!retrying_) return;
+  if (m_hWnd) KillTimer(m_hWnd, kRetryTimerId);
+  retrying_ = false;
+}
+
+void CDlgFilePage::OnTimer(UINT_PTR id) {
+  if (id != kRetryTimerId) {
+    CBkDialogST::OnTimer(id);
+    return;
+  }
+  if (busy_ || !retrying_) return;
+  // Only when nobody holds the rule file's Read mutex: a read now would only
+  // wait behind the progress window again.
+  std::string mapping = mappingName_;
+  if (mapping.empty()) mapping = rulePath_.substr(rulePath_.find_last_of('\\') + 1);
+  if (HANDLE mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, (mapping + " Read").c_str())) {
+    const DWORD r = WaitForSingleObject(mutex, 0);
+    if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    if (r == WAIT_TIMEOUT) return;
+  }
+  RunOperation([this] { Synchronise(false); });
 }
 
 std::vector<RULEFILE_ITEM*> CDlgFilePage::SelectedRules() const {
@@ -249,8 +419,7 @@ void CDlgFilePage::EditNew(const RULE_REQUEST& req) {
   for (auto& item : items) view.push_back(item.get());
   if (RunEditor(view, 0) != IDOK) return;
   for (auto& item : items) MergeRule(rules_, item, true);
-  SaveRules(false);
-  LoadRules();
+  Synchronise(true);
 }
 
 void CDlgFilePage::EditSelected() {
@@ -259,39 +428,48 @@ void CDlgFilePage::EditSelected() {
   const bool system = std::any_of(selected.begin(), selected.end(),
                                   [](const RULEFILE_ITEM* r) { return (r->Type & TYPE_SYSTEM) != 0; });
   if (RunEditor(selected, system ? 8 : 0) != IDOK) return;
-  SaveRules(false);
-  LoadRules();
+  Synchronise(true);
 }
 
 void CDlgFilePage::RemoveSelected() {
-  std::vector<RULEFILE_ITEM*> selected = SelectedRules();
+  std::vector<int> rows = list_.SelectedRows();
+  std::vector<RULEFILE_ITEM*> selected;
+  for (int row : rows)
+    if (LPARAM data = list_.RowData(row)) selected.push_back(reinterpret_cast<RULEFILE_ITEM*>(data));
   if (selected.empty()) return;
+  // The rows go before their rules: the progress window's loop repaints the
+  // list during the passes, and no row may point at a freed rule.
+  std::sort(rows.rbegin(), rows.rend());
+  for (int row : rows) SendMessageA(list_.m_hWnd, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
   for (const RULEFILE_ITEM* item : selected) RemoveRuleItem(rules_, item);
-  SaveRules(false);
-  LoadRules();
+  Synchronise(true);
 }
 
 void CDlgFilePage::HandleRequest(const RULE_REQUEST* req) {
-  // A request that arrives while another one is being carried out (from a
-  // message dispatched by a progress window's loop) waits for it to end:
-  // the rule set is in the worker's hands until then.
-  if (busy_) {
-    deferred_.push_back(req ? std::optional<RULE_REQUEST>(*req) : std::nullopt);
-    return;
-  }
+  // A request that arrives while a pass runs (from a message dispatched by
+  // the progress window's loop) only queues up: the set and the rows are in
+  // the worker's hands until then. It runs right after that operation.
+  queued_.push_back(req ? std::optional<RULE_REQUEST>(*req) : std::nullopt);
+  if (busy_) return;
+  RunOperation(nullptr);
+}
+
+void CDlgFilePage::RunOperation(const std::function<void()>& operation) {
+  const bool outer = !busy_;
   busy_ = true;
-  ApplyRequest(req);
-  while (!deferred_.empty()) {
-    std::optional<RULE_REQUEST> next = std::move(deferred_.front());
-    deferred_.erase(deferred_.begin());
+  if (operation) operation();
+  while (!queued_.empty()) {
+    std::optional<RULE_REQUEST> next = std::move(queued_.front());
+    queued_.pop_front();
     ApplyRequest(next ? &*next : nullptr);
   }
-  busy_ = false;
+  if (outer) busy_ = false;
 }
 
 void CDlgFilePage::ApplyRequest(const RULE_REQUEST* req) {
   if (!req) {
-    LoadRules();
+    // A set with changes that are not in the file yet is written first.
+    Synchronise(false);
     return;
   }
   switch (req->Code) {
@@ -305,10 +483,7 @@ void CDlgFilePage::ApplyRequest(const RULE_REQUEST* req) {
       RemoveSelected();
       return;
     default:
-      if (AddRequestRules(rules_, *req)) {
-        SaveRules(false);
-        LoadRules();
-      }
+      if (AddRequestRules(rules_, *req)) Synchronise(true);
       return;
   }
 }
@@ -330,7 +505,17 @@ bool CDlgFilePage::OnNotify(NMHDR* header, LRESULT& result) {
 
 void CDlgFilePage::OnDestroy() {
   SaveListLayout();
-  SaveRules(true);
+  StopRetry();
+  // The final write. Requests that arrive during its pass run right after
+  // it, each writing its change; then the set is freed and the file closed.
+  RunOperation([this] {
+    // A set that was never read completely replaces nothing; the rules
+    // added meanwhile are written only if the file can be read now.
+    if (!loaded_ && dirty_) LoadRules();
+    StopRetry();
+    SaveRules(false);
+  });
+  ReleaseRules();
   if (list_.m_hWnd) list_.SetImageList(nullptr);
   if (images_) ImageList_Destroy(images_);
   images_ = nullptr;

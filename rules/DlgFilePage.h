@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -26,16 +27,38 @@ class CDlgFilePage : public CBkDialogST {
   void SetRuleFilePath(std::string path, std::string mappingName = {});
   const std::string& RuleFilePath() const { return rulePath_; }
 
-  // Writes the rule set into the long-lived rule file. final (only when the
-  // page goes away): then also frees the set and closes the file.
-  void SaveRules(bool final);
-  // Frees the rule set, reads it back from the rule file, rebuilds the rows
-  // and refreshes the copy-protected path list.
-  void LoadRules();
+  // Writes the rule set into the long-lived rule file (opening it first when
+  // it is not open) and returns whether all of it got there. A set that was
+  // never read completely from the file is not written at all: it would
+  // replace rules the page has not seen. A failed write keeps the set (it
+  // goes again with the next change) and is told once per run of failures.
+  // final (only when the page goes away): then also frees the set and
+  // closes the file.
+  bool SaveRules(bool final);
+  enum class LoadResult { Failed, Loaded, Repaired };
+  // Reads the rule set from the rule file into a list of its own. Only a
+  // complete read replaces the set and rebuilds the rows and the
+  // copy-protected path list; a failed or given-up read keeps both as they
+  // were, is told once per run of failures and is tried again every few
+  // seconds. A damaged file is copied beside it first and the records that
+  // could be read are taken (Repaired: the set then still has to be
+  // written).
+  LoadResult LoadRules();
 
   const RuleList& Rules() const { return rules_; }
   // True while a request or a cell change is being carried out.
   bool IsBusy() const { return busy_; }
+  // True once the set has been read completely from the rule file.
+  bool HasLoaded() const { return loaded_; }
+  // True while the set in memory holds changes that are not in the file.
+  bool HasUnsavedChanges() const { return dirty_; }
+
+  // How the page tells the user about a rule file that cannot be read or
+  // written or was damaged: by default a message box with the caption
+  // "Varnokel". Tests replace it.
+  using Notifier = std::function<void(HWND owner, const std::string& text)>;
+  void SetNotifier(Notifier notifier) { notifier_ = std::move(notifier); }
+
   HWND ListWindow() const { return list_.m_hWnd; }
   CGfxListCtrl& List() { return list_; }
 
@@ -58,18 +81,42 @@ class CDlgFilePage : public CBkDialogST {
   void OnCancel() override {}
   bool OnNotify(NMHDR* header, LRESULT& result) override;
   void OnDestroy() override;
+  void OnTimer(UINT_PTR id) override;
   LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
+  // The outcome of one pass: completed is false when the progress window
+  // gave the job up; result is what ReadRules or WriteRules returned.
+  struct PassOutcome {
+    bool completed;
+    int result;
+  };
+
   void HandleRequest(const RULE_REQUEST* req);
+  // Runs one change of the set and then, each exactly once, the requests
+  // that arrived during its passes. Nothing touches the set or the rows
+  // while a pass runs: requests that arrive then only queue up.
+  void RunOperation(const std::function<void()>& operation);
   void ApplyRequest(const RULE_REQUEST* req);
+  // After a change (changed) or on its own: writes the set when it differs
+  // from the file and reads it back; reads the file first while it has never
+  // been read completely.
+  void Synchronise(bool changed);
+  bool OpenRuleFile(DWORD& error);
+  // Frees the set (rows first) and closes the long-lived file.
+  void ReleaseRules();
+  bool ReadFromFile(RuleList& loaded, bool& repaired, DWORD& error);
+  void Refresh();
+  void Notify(const std::string& text);
+  void StartRetry();
+  void StopRetry();
   void EditNew(const RULE_REQUEST& req);
   void EditSelected();
   void RemoveSelected();
   std::vector<RULEFILE_ITEM*> SelectedRules() const;
   INT_PTR RunEditor(std::vector<RULEFILE_ITEM*>& rules, uint32_t mode);
   // One pass over a rule file on the worker behind the progress window.
-  void RunFilePass(uint32_t operations, CRuleFile& file, RuleList& rules, UINT messageId);
+  PassOutcome RunFilePass(uint32_t operations, CRuleFile& file, RuleList& rules, UINT messageId);
 
   void SetUpList();
   void RebuildRows();
@@ -86,6 +133,13 @@ class CDlgFilePage : public CBkDialogST {
   CGfxListCtrl list_;
   HIMAGELIST images_ = nullptr;
   EditRunner editRunner_;
+  Notifier notifier_;
   bool busy_ = false;
-  std::vector<std::optional<RULE_REQUEST>> deferred_;
+  std::deque<std::optional<RULE_REQUEST>> queued_;
+  bool loaded_ = false;
+  bool dirty_ = false;
+  // One message per failure episode: set when told, cleared by a success.
+  bool writeFailureTold_ = false;
+  bool readFailureTold_ = false;
+  bool retrying_ = false;
 };

@@ -58,6 +58,7 @@ void CMappedFile::CloseAndClear() {
 
 int CMappedFile::OpenMapping(const OpenArgs& a) {
   const std::string cls = a.traceClass;
+  lastError_ = 0;
   path_ = a.path;
   endMarker_ = a.endMarker;
   if (a.mappingName) {
@@ -74,6 +75,7 @@ int CMappedFile::OpenMapping(const OpenArgs& a) {
   HANDLE f = CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) {
+    lastError_ = GetLastError();
     Trace("Failed to create file for writting.\n");
     return -1;
   }
@@ -87,6 +89,7 @@ int CMappedFile::OpenMapping(const OpenArgs& a) {
   file_ = CreateFileA(path_.c_str(), access_, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                       FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file_ == INVALID_HANDLE_VALUE) {
+    lastError_ = GetLastError();
     Trace("Failed to create file.\n");
     return -1;
   }
@@ -99,6 +102,7 @@ int CMappedFile::OpenMapping(const OpenArgs& a) {
                                   mappingName_.c_str());
   }
   if (!mapping_) {
+    lastError_ = GetLastError();
     Trace("Could not create file mapping object.");
     CloseHandle(file_);
     file_ = INVALID_HANDLE_VALUE;
@@ -114,6 +118,8 @@ int CMappedFile::OpenMapping(const OpenArgs& a) {
     view_ = nullptr;
   }
   if (!view_) {
+    lastError_ = GetLastError();
+    if (lastError_ == 0) lastError_ = ERROR_NOT_ENOUGH_MEMORY;
     Trace("Could not map view of file.");
     CloseHandle(file_);
     file_ = INVALID_HANDLE_VALUE;

@@ -40,6 +40,9 @@ class CMappedFile {
 
   bool IsWriteMode() const { return (access_ & GENERIC_WRITE) != 0; }
   bool IsOpen() const { return view_ != nullptr; }
+  // The system error of the last failed Open (or of a mutex wait that was
+  // given up: ERROR_TIMEOUT); 0 after a successful Open.
+  DWORD LastError() const { return lastError_; }
   HANDLE ReadMutex() const { return readMutex_; }
   HANDLE WriteMutex() const { return writeMutex_; }
 
@@ -86,4 +89,5 @@ class CMappedFile {
   uint32_t maxSize_ = 0;
   bool endMarker_ = false;
   HANDLE cancel_ = nullptr;
+  DWORD lastError_ = 0;
 };

@@ -43,6 +43,7 @@ int CRuleFile::Open(const char* path, const char* mappingName, uint32_t maxSize,
     OpenArgs args{"CRuleFile", header, RULE_FILE_HEADER_SIZE, path, mappingName, maxSize, access, endMarker};
     // The data area must hold at least the end marker before the reserve.
     if (maxSize < RULE_FILE_HEADER_SIZE + RULE_FILE_RESERVE + 4) {
+      lastError_ = ERROR_INVALID_PARAMETER;
       Trace("Failed to create file.\n");
       Reset();
       return -1;
@@ -52,6 +53,7 @@ int CRuleFile::Open(const char* path, const char* mappingName, uint32_t maxSize,
       return -1;
     }
     if (!IsWriteMode() && !IsValidHeader(view_)) {
+      lastError_ = ERROR_INVALID_DATA;
       Trace("CRuleFile::Open:Not Valid Rule File Header.\n");
       Reset();
       return -1;
@@ -69,10 +71,17 @@ int CRuleFile::Open(const char* path, const char* mappingName, uint32_t maxSize,
 int CRuleFile::WriteRules(const RuleList& rules) {
   if (!writeBase_ || !IsWriteMode()) return 0;
   try {
+    // A wait that does not end in ownership was given up (the cancel event).
     MutexLock writeLock(writeMutex_, cancel_);
-    if (!writeLock.Owned()) return -1;
+    if (!writeLock.Owned()) {
+      lastError_ = ERROR_TIMEOUT;
+      return -1;
+    }
     MutexLock readLock(readMutex_, cancel_);
-    if (!readLock.Owned()) return -1;
+    if (!readLock.Owned()) {
+      lastError_ = ERROR_TIMEOUT;
+      return -1;
+    }
     uint32_t used = 0;
     int result = SerializeRuleRecords(writeBase_, maxSize_, rules, used);
     usedSize_ = used;
@@ -94,6 +103,7 @@ int CRuleFile::ReadRules(RuleList& rules, uint32_t* count, uint32_t* offset) {
     {
       MutexLock readLock(readMutex_, cancel_);
       if (!readLock.Owned()) {
+        lastError_ = ERROR_TIMEOUT;
         *count = 0;
         return -1;
       }

@@ -63,18 +63,23 @@ RuleRecordStatus RULEFILE_ITEM::BuildFromBuffer(const uint8_t* p, size_t avail) 
   return RuleRecordStatus::Record;
 }
 
-int ParseRuleRecords(const uint8_t* dataArea, uint32_t maxSize, RuleList& rules,
-                     uint32_t& count, uint32_t& offset, bool* pauseHint) {
+namespace {
+
+// The walk of the records; viewEnd is where the readable bytes end (file
+// offset), at most maxSize.
+int WalkRuleRecords(const uint8_t* dataArea, uint32_t maxSize, uint64_t viewEnd, RuleList& rules,
+                    uint32_t& count, uint32_t& offset, bool* pauseHint) {
   if (pauseHint) *pauseHint = false;
   rules.clear();
   const uint32_t wanted = count;
   count = 0;
   if (dataArea == nullptr) return -1;
+  if (viewEnd > maxSize) viewEnd = maxSize;
   for (;;) {
     if (wanted != 0 && count == wanted) return 0;
     if (uint64_t{RULE_FILE_HEADER_SIZE} + offset + RULE_FILE_RESERVE >= maxSize) return -4;
-    // The view ends maxSize - 39 bytes after the data area.
-    const size_t avail = size_t{maxSize} - RULE_FILE_HEADER_SIZE - offset;
+    const uint64_t at = uint64_t{RULE_FILE_HEADER_SIZE} + offset;
+    const size_t avail = at < viewEnd ? static_cast<size_t>(viewEnd - at) : 0;
     auto item = std::make_unique<RULEFILE_ITEM>();
     switch (item->BuildFromBuffer(dataArea + offset, avail)) {
       case RuleRecordStatus::Record:
@@ -99,6 +104,28 @@ int ParseRuleRecords(const uint8_t* dataArea, uint32_t maxSize, RuleList& rules,
         return -1;
     }
   }
+}
+
+}  // namespace
+
+int ParseRuleRecords(const uint8_t* dataArea, uint32_t maxSize, RuleList& rules,
+                     uint32_t& count, uint32_t& offset, bool* pauseHint) {
+  // The view ends maxSize - 39 bytes after the data area.
+  return WalkRuleRecords(dataArea, maxSize, maxSize, rules, count, offset, pauseHint);
+}
+
+RuleFileShape CheckRuleFileShape(const uint8_t* bytes, size_t size) {
+  if (size == 0) return RuleFileShape::Missing;
+  if (size == RULE_FILE_SIZE && IsValidRuleHeader(bytes, size)) return RuleFileShape::AsWritten;
+  return RuleFileShape::Damaged;
+}
+
+int ParseRuleFileImage(const uint8_t* bytes, size_t size, RuleList& rules) {
+  rules.clear();
+  if (bytes == nullptr || size < RULE_FILE_HEADER_SIZE) return -1;
+  uint32_t count = 0, offset = 0;
+  return WalkRuleRecords(bytes + RULE_FILE_HEADER_SIZE, RULE_FILE_SIZE, size, rules, count, offset,
+                         nullptr);
 }
 
 int SerializeRuleRecords(uint8_t* dataArea, uint32_t maxSize, const RuleList& rules,

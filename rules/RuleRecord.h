@@ -96,6 +96,24 @@ using RuleList = std::list<std::unique_ptr<RULEFILE_ITEM>>;
 int ParseRuleRecords(const uint8_t* dataArea, uint32_t maxSize, RuleList& rules,
                      uint32_t& count, uint32_t& offset, bool* pauseHint = nullptr);
 
+// How a rule file looks on disk before the front end opens it. Every open
+// rewrites the header and sets the length, so this has to be judged on the
+// bytes as they were found.
+enum class RuleFileShape {
+  Missing,    // no bytes at all: nothing to lose
+  AsWritten,  // RULE_FILE_SIZE bytes beginning with the magic
+  Damaged,    // another length (cut short, say) or a foreign header
+};
+RuleFileShape CheckRuleFileShape(const uint8_t* bytes, size_t size);
+
+// Reads every record out of a whole rule file image of size bytes as it was
+// on disk (fewer or more than RULE_FILE_SIZE). The reserve is that of a
+// RULE_FILE_SIZE file; bytes past size count as missing, so a record that a
+// short file cuts off is damaged instead of being padded with zeros. The
+// magic is not required. Returns as ParseRuleRecords walking from offset 0
+// without a limit; -1 also when size cannot hold the header.
+int ParseRuleFileImage(const uint8_t* bytes, size_t size, RuleList& rules);
+
 // Writes the rules in list order into the data area of a view of maxSize
 // bytes, then a 32-bit 0 as end marker; usedSize = the end marker's offset.
 // Stops with -4 at the first rule that would reach the reserve; the rules

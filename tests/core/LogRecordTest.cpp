@@ -235,10 +235,17 @@ TEST(LogWrap, ReaderFollowsTheWriterOverManyLaps) {
   LogItemList list;
   std::vector<std::string> sent;
 
+  LOGFILE_ITEM lapFirst;
+  bool haveLapFirst = false;
   auto poll = [&] {
     for (;;) {
       uint32_t count = 100;
+      const uint32_t from = readPos;
       const int rc = Read(view, list, count, readPos);
+      if (from == 0 && !list.empty()) {
+        lapFirst = *list.front();
+        haveLapFirst = true;
+      }
       for (const auto& item : list) {
         ASSERT_LT(seen, written) << "a record was read twice";
         const std::string& expected = sent[seen];
@@ -254,6 +261,8 @@ TEST(LogWrap, ReaderFollowsTheWriterOverManyLaps) {
         ++seen;
       }
       if (rc == -4) {
+        // This writer always begins its next lap before the reader gets here.
+        ASSERT_TRUE(LogNewLapStarted(view.base(), size, haveLapFirst ? &lapFirst : nullptr));
         readPos = 0;
         ++wraps;
         continue;
@@ -373,3 +382,101 @@ TEST(LogWalk, RandomImagesStayInBoundsAndTakeAppends) {
 }
 
 }  // namespace
+
+// The lap rule for a reader at the reserve: back to position 0 only for the
+// zero word or a first record other than the one its lap began with.
+TEST(LogWrap, NewLapOnlyWhenPositionZeroChanged) {
+  const uint32_t size = 38 + 512 + 1000;
+  LOGFILE_ITEM old;
+  old.type = 1;
+  old.action = 1;
+  old.length = 5;
+  old.text = "old 0";
+  struct Case {
+    const char* name;
+    uint32_t type, action;
+    std::string text;  // empty: the zero word at position 0
+    bool useLapFirst;
+    bool expected;
+  } cases[] = {
+      {"zero word", 0, 0, "", true, true},
+      {"the same first record", 1, 1, "old 0", true, false},
+      {"another text", 1, 1, "new 0", true, true},
+      {"another action", 1, 2, "old 0", true, true},
+      {"another type", 2, 1, "old 0", true, true},
+      {"no record when the lap began", 1, 1, "old 0", false, true},
+  };
+  for (const Case& c : cases) {
+    LogView view(size);
+    if (!c.text.empty()) AppendLogRecord(view.base(), size, 0, c.type, c.action, c.text);
+    EXPECT_EQ(c.expected, LogNewLapStarted(view.base(), size, c.useLapFirst ? &old : nullptr)) << c.name;
+  }
+  // A damaged word at position 0 (a length out of range) is no new lap.
+  LogView bad(size);
+  Put32(bad.bytes, LogView::At(0), 5);
+  Put32(bad.bytes, LogView::At(8), 900);
+  EXPECT_FALSE(LogNewLapStarted(bad.base(), size, &old));
+  EXPECT_FALSE(LogNewLapStarted(nullptr, size, &old));
+}
+
+// A chain that runs from 0 up to the reserve zone without any wrap (a writer
+// that stopped there, a restored file): polled again and again, every record
+// is taken once; a writer that then starts over at 0 without the zero word
+// is followed from there.
+TEST(LogWrap, AChainUpToTheReserveIsTakenOnce) {
+  const uint32_t size = 38 + 512 + 3000;
+  LogView view(size);
+  uint32_t w = 0;
+  int n = 0;
+  // Records of 112 bytes; stop before the writer would wrap.
+  while (!IsInLogReserve(w + 112, size)) w = AppendLogRecord(view.base(), size, w, 1, 1, Numbered(n++, 100));
+  w = AppendLogRecord(view.base(), size, w, 1, 1, Numbered(n++, 100));
+  ASSERT_EQ(0u, w);
+  // Put the previous lap back over the zero word, as a restored file has it.
+  LogView restored(size);
+  uint32_t r = 0;
+  for (int i = 0; i < n; ++i) {
+    const std::string text = Numbered(i, 100);
+    Put32(restored.bytes, LogView::At(r), 1);
+    Put32(restored.bytes, LogView::At(r + 4), 1);
+    Put32(restored.bytes, LogView::At(r + 8), 100);
+    PutBytes(restored.bytes, LogView::At(r + 12), text);
+    r += 112;
+  }
+  ASSERT_TRUE(IsInLogReserve(r, size));
+
+  std::vector<std::string> taken;
+  uint32_t position = 0;
+  LOGFILE_ITEM lapFirst;
+  bool haveLapFirst = false;
+  auto poll = [&] {
+    for (int guard = 0; guard < 100; ++guard) {
+      LogItemList list;
+      uint32_t count = 10;
+      const uint32_t from = position;
+      const int rc = ParseLogRecords(restored.base(), size, list, count, position);
+      if (from == 0 && !list.empty()) {
+        lapFirst = *list.front();
+        haveLapFirst = true;
+      }
+      for (const auto& item : list) taken.push_back(item->text);
+      if (rc == 0) continue;
+      if (rc == -4 && LogNewLapStarted(restored.base(), size, haveLapFirst ? &lapFirst : nullptr)) {
+        position = 0;
+        continue;
+      }
+      return;
+    }
+  };
+  for (int i = 0; i < 20; ++i) poll();
+  ASSERT_EQ(static_cast<size_t>(n), taken.size());
+  for (int i = 0; i < n; ++i) EXPECT_EQ(Numbered(i, 100), taken[i]);
+
+  // A writer begins again at 0 and writes no zero word ahead of its lap.
+  uint32_t next = AppendLogRecord(restored.base(), size, 0, 1, 1, "lap two, first");
+  AppendLogRecord(restored.base(), size, next, 1, 1, "lap two, second");
+  for (int i = 0; i < 5; ++i) poll();
+  ASSERT_EQ(static_cast<size_t>(n) + 2, taken.size());
+  EXPECT_EQ("lap two, first", taken[n]);
+  EXPECT_EQ("lap two, second", taken[n + 1]);
+}

@@ -343,3 +343,67 @@ TEST(RuleRecordRead, RandomImagesStayInBounds) {
 }
 
 }  // namespace
+
+// The file as found on disk: only an empty one or one of the written length
+// with the magic counts as sound.
+TEST(RuleFileImage, ShapeOfTheBytesOnDisk) {
+  RuleView sound;
+  EXPECT_EQ(RuleFileShape::AsWritten, CheckRuleFileShape(sound.bytes.data(), sound.bytes.size()));
+  EXPECT_EQ(RuleFileShape::Missing, CheckRuleFileShape(nullptr, 0));
+  struct Case {
+    const char* name;
+    size_t size;
+    bool breakMagic;
+  } damaged[] = {
+      {"cut to 1000 bytes", 1000, false},
+      {"cut inside the header", 20, false},
+      {"one byte too long", RULE_FILE_SIZE + 1, false},
+      {"foreign header", RULE_FILE_SIZE, true},
+  };
+  for (const Case& c : damaged) {
+    std::vector<uint8_t> bytes(sound.bytes);
+    bytes.resize(c.size, 0);
+    if (c.breakMagic) bytes[3] ^= 0x20;
+    EXPECT_EQ(RuleFileShape::Damaged, CheckRuleFileShape(bytes.data(), bytes.size())) << c.name;
+  }
+}
+
+// Records out of an image as it was found: a file cut inside a record keeps
+// the records before it, and the cut record is not completed with zeros.
+TEST(RuleFileImage, ACutFileYieldsTheWholeRecordsBeforeTheCut) {
+  RuleView view(RULE_FILE_SIZE, 0);
+  RuleList rules;
+  for (int i = 0; i < 40; ++i)
+    rules.push_back(MakeRule("*", "C:\\data\\file" + std::to_string(i) + ".txt", TYPE_FILE, KIND_OPEN,
+                             RULE_MODE_NORMAL));
+  uint32_t used = 0;
+  ASSERT_EQ(0, SerializeRuleRecords(view.data(), view.size(), rules, used));
+
+  RuleList whole;
+  EXPECT_EQ(-3, ParseRuleFileImage(view.bytes.data(), view.bytes.size(), whole));
+  EXPECT_EQ(40u, whole.size());
+
+  for (size_t cut : {size_t{1000}, size_t{39 + 29}, size_t{40}, size_t{39}}) {
+    RuleList part;
+    EXPECT_EQ(-1, ParseRuleFileImage(view.bytes.data(), cut, part)) << cut;
+    // Every record read lies wholly within the cut.
+    uint64_t end = RULE_FILE_HEADER_SIZE;
+    for (const auto& r : part) end += r->RecordSize();
+    EXPECT_LE(end, cut);
+    size_t i = 0;
+    for (const auto& r : part) EXPECT_EQ("C:\\data\\file" + std::to_string(i++) + ".txt", r->Dest);
+    // Padding the cut with zeros, as an open does, would have completed
+    // the cut record with zero bytes.
+    if (cut == 1000) {
+      std::vector<uint8_t> padded(view.bytes.begin(), view.bytes.begin() + cut);
+      padded.resize(RULE_FILE_SIZE, 0);
+      RuleList wrong;
+      uint32_t count = 0, offset = 0;
+      ParseRuleRecords(padded.data() + RULE_FILE_HEADER_SIZE, RULE_FILE_SIZE, wrong, count, offset);
+      EXPECT_EQ(part.size() + 1, wrong.size());
+    }
+  }
+  RuleList none;
+  EXPECT_EQ(-1, ParseRuleFileImage(view.bytes.data(), 10, none));
+  EXPECT_TRUE(none.empty());
+}

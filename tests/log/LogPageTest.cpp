@@ -440,3 +440,51 @@ TEST(LogPage, DoubleClickOffersProcessOrObjectInExplorer) {
   doubleClick();
   EXPECT_EQ(2u, launched.size());
 }
+
+// A log whose records run from position 0 up to the reserve zone with no
+// wrap (a writer that stopped there, a restored old file): every record
+// reaches the text log exactly once and the reader then waits at the reserve
+// instead of taking the lap again; a writer that starts over at 0 without
+// the zero word is followed from there, again once.
+TEST(LogPage, AChainUpToTheReserveWithoutAWrapIsTakenOnce) {
+  PageHost h;
+  std::vector<uint8_t> image(LOG_FILE_SIZE, 0);
+  BuildLogFileHeader(image.data());
+  std::vector<std::string> texts;
+  uint32_t pos = 0;
+  while (!IsInLogReserve(pos, LOG_FILE_SIZE)) {
+    std::string text = Rec(static_cast<int>(texts.size())) + " -" + std::string(640, 'p');
+    text.resize(std::min<size_t>(text.size(), LOG_FILE_SIZE - LOG_HEADER_SIZE - pos - LOG_RECORD_FIXED_SIZE));
+    std::vector<uint8_t> record;
+    PutRecord(record, TYPE_FILE, KIND_OPEN, text);
+    memcpy(&image[LOG_HEADER_SIZE + pos], record.data(), record.size());
+    pos += static_cast<uint32_t>(record.size());
+    texts.push_back(text);
+  }
+  ASSERT_TRUE(WriteFileBytes(h.log.path, image));
+  h.Start();
+  HANDLE ev = OpenEventA(EVENT_MODIFY_STATE, FALSE, h.log.event.c_str());
+  ASSERT_NE(nullptr, ev);
+  SetEvent(ev);
+  CloseHandle(ev);
+  ASSERT_TRUE(h.WaitLines(texts.size(), 30000)) << h.TextLines().size();
+  // Many polls later the lap has not been taken again.
+  PumpUntil([] { return false; }, 1500);
+  EXPECT_EQ(texts.size(), h.page->Reader().RecordsTaken());
+  EXPECT_EQ(0u, h.page->Reader().Wraps());
+  auto lines = h.TextLines();
+  ASSERT_EQ(texts.size(), lines.size());
+  for (size_t i = 0; i < texts.size(); ++i) ASSERT_EQ("File, Read," + texts[i], lines[i]) << i;
+
+  // The stand-in's writer finds no end before the reserve and starts again
+  // at 0, over the old records and without a zero word ahead of them.
+  AppendRecords(h.log, {Rec(100000), Rec(100001)});
+  ASSERT_TRUE(h.WaitLines(texts.size() + 2, 3000));
+  PumpUntil([] { return false; }, 700);
+  lines = h.TextLines();
+  ASSERT_EQ(texts.size() + 2, lines.size());
+  EXPECT_EQ("File, Read," + Rec(100000), lines[texts.size()]);
+  EXPECT_EQ("File, Read," + Rec(100001), lines[texts.size() + 1]);
+  EXPECT_EQ(1u, h.page->Reader().Wraps());
+  EXPECT_TRUE(h.page->StopReader());
+}
