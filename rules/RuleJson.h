@@ -21,7 +21,8 @@
 // the front end keep paths in buffers of 260 characters.
 inline constexpr size_t kMaxRuleTextLength = 259;
 
-// Why an input was refused: a position in the text (line and column from 1)
+// Why an input was refused: a position in the text (line and column from 1
+// of the last character read, the end of the offending token)
 // or a rule (index from 1), or neither.
 struct RuleInputError {
   std::string message;

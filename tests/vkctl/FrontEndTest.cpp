@@ -4,10 +4,12 @@
 // own next change and its final write when the window goes.
 #include <gtest/gtest.h>
 
+#include <windows.h>
 #include <commctrl.h>
 
 #include "VkctlTestUtil.h"
 #include "app/DlgNotify.h"
+#include "app/Messages.h"
 #include "app/QX5Dlg.h"
 #include "resource.h"
 #include "rules/DlgFilePage.h"
@@ -62,7 +64,7 @@ TEST(VkctlFrontEnd, ChangesShowOnTheFilesPageAndSurviveTheFrontEndsWrites) {
   GetWindowTextA(dlg.m_hWnd, title, sizeof title);
   const std::string window = std::string(" --window \"") + title + "\"";
 
-  Run r = t.Vk("add --deny copy C:\\Users\\bob\\plan.doc" + window);
+  RunResult r = t.Vk("add --deny copy C:\\Users\\bob\\plan.doc" + window);
   ASSERT_EQ(0u, r.code) << r.out;
   // vkctl waits for the reload: no further message needs to run.
   EXPECT_EQ(std::vector<std::string>{"C:\\Users\\bob\\plan.doc"}, Rows(*dlg.files));

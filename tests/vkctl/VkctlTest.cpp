@@ -5,6 +5,7 @@
 
 #include "VkctlTestUtil.h"
 #include "app/DlgNotify.h"
+#include "app/Messages.h"
 #include "core/MatchCases.h"
 #include "log/LogFile.h"
 #include "log/LogText.h"
@@ -18,7 +19,12 @@ using namespace vktest;
 
 namespace {
 
-std::string Quote(const std::string& s) { return "\"" + s + "\""; }
+// Quoted for the command line: backslashes in front of the closing quote
+// are doubled, or they would escape it.
+std::string Quote(const std::string& s) {
+  const size_t trailing = s.size() - (s.find_last_not_of('\\') + 1);
+  return "\"" + s + std::string(trailing, '\\') + "\"";
+}
 
 RuleList CaseRules() {
   RuleList rules;
@@ -27,7 +33,7 @@ RuleList CaseRules() {
   return rules;
 }
 
-const char* KindName(uint32_t bit) {
+const char* KindWord(uint32_t bit) {
   for (const KindName& k : kKindNames)
     if (k.bit == bit) return k.name;
   return "?";
@@ -43,7 +49,7 @@ TEST(VkctlTest, AgreesWithTheEngineStandInOnTheTableOfCases) {
   ASSERT_EQ(0, log.Open(logPath.c_str(), logMapping.c_str(), LOG_FILE_SIZE, CMappedFile::kAccessReadWrite, false));
 
   for (const auto& c : matchcases::kCases) {
-    const std::string query = std::string("--process ") + Quote(c.process) + " --kind " + KindName(c.kind) +
+    const std::string query = std::string("--process ") + Quote(c.process) + " --kind " + KindWord(c.kind) +
                               (c.registry ? " --registry " : " ") + Quote(c.object);
     const std::string what = query + " expecting " + std::to_string(c.denying.size()) + " rules";
     std::string vkExpected, simRules;
@@ -51,14 +57,14 @@ TEST(VkctlTest, AgreesWithTheEngineStandInOnTheTableOfCases) {
       vkExpected += "denied by rule " + std::to_string(i + 1) + ":";
       simRules += (simRules.empty() ? " (rule " : ", ") + std::to_string(i + 1);
     }
-    const Run vk = t.Vk("test " + query);
+    const RunResult vk = t.Vk("test " + query);
     EXPECT_EQ(c.denying.empty() ? 0u : 1u, vk.code) << what << "\n" << vk.out;
     std::string vkSeen;
     for (const std::string& line : vk.Lines())
       if (line.rfind("denied by rule ", 0) == 0) vkSeen += line.substr(0, line.find(':') + 1);
     EXPECT_EQ(vkExpected, vkSeen) << what << "\n" << vk.out;
 
-    const Run sim = RunProgram("engine-sim.exe",
+    const RunResult sim = RunProgram("engine-sim.exe",
                                "access " + query + " " + t.Args() + " --log-path " + Quote(logPath) +
                                    " --log-mapping " + logMapping + " --event " + event,
                                t.dir + "\\sim-out.txt");
@@ -127,7 +133,7 @@ TEST(VkctlTest, ExportThenReplaceIntoAnEmptyFileIsByteIdenticalAndReimportChange
   ASSERT_EQ(RULE_FILE_SIZE, original.size());
 
   const std::string json = a.dir + "\\rules.json";
-  Run r = a.Vk("export " + Quote(json));
+  RunResult r = a.Vk("export " + Quote(json));
   ASSERT_EQ(0u, r.code) << r.out;
   EXPECT_EQ(std::vector<std::string>{"exported 6 rules to " + json}, r.Lines());
   // Standard output gives the same text.
@@ -178,7 +184,7 @@ TEST(VkctlTest, BadInputGivesExitTwoOneLineAndAnUnchangedFile) {
     std::string fragment;
   } cases[] = {
       {"import", "a.json", "{\"format\": \"varnokel-rules\",\n \"version\": 1,\n \"rules\": [\n  {\"type\" \"file\"}]}",
-       "a.json:4:11: syntax error"},
+       "a.json:4:16: syntax error"},
       {"import", "b.json", Doc(Rule("C:\\\\a") + ", {\"type\": \"file\", \"deny\": \"open\", \"dest\": \"C:\\\\b\"}"),
        "b.json: rule 2: \"deny\" must be an array"},
       {"import", "c.json", Doc("{\"type\": \"file\", \"deny\": [\"open\"], \"dest\": 5}"), "c.json: rule 1: \"dest\" must be a string"},
@@ -188,7 +194,7 @@ TEST(VkctlTest, BadInputGivesExitTwoOneLineAndAnUnchangedFile) {
       {"import", "g.json", Doc(Rule("C:\\\\a", "")), "g.json: rule 1: \"deny\" is empty"},
       {"import " + Quote(t.dir + "\\missing.json"), "", "", "missing.json: cannot read it"},
       {"add --deny open,read C:\\x", "", "", "unknown kind \"read\""},
-      {"add --deny open C:\\" + longPath, "", "", "260 characters"},
+      {"add --deny open C:\\" + longPath, "", "", "263 characters long (at most 259)"},
       {"add --deny open", "", "", "at least one DEST"},
       {"add --deny open --bogus C:\\x", "", "", "unknown option --bogus"},
       {"frobnicate", "", "", "unknown command"},
@@ -197,12 +203,14 @@ TEST(VkctlTest, BadInputGivesExitTwoOneLineAndAnUnchangedFile) {
   for (const auto& c : cases) {
     std::string args = c.args;
     if (!c.file.empty()) args += " " + Quote(t.WriteText(c.file, c.text));
-    const Run r = t.Vk(args);
+    const RunResult r = t.Vk(args);
     EXPECT_EQ(2u, r.code) << args << "\n" << r.out;
     const auto lines = r.Lines();
     // One line, except that an unknown command also shows the usage.
     ASSERT_FALSE(lines.empty()) << args;
-    if (c.args != "frobnicate") EXPECT_EQ(1u, lines.size()) << args << "\n" << r.out;
+    if (c.args != "frobnicate") {
+      EXPECT_EQ(1u, lines.size()) << args << "\n" << r.out;
+    }
     EXPECT_EQ(0u, lines[0].rfind("vkctl: ", 0)) << lines[0];
     EXPECT_NE(std::string::npos, lines[0].find(c.fragment)) << args << "\n" << lines[0];
     EXPECT_TRUE(before == t.Bytes()) << args;
@@ -220,7 +228,7 @@ TEST(VkctlTest, ImportRefusesAWholeSetThatWouldReachTheReserve) {
   }
   t.Write(rules);
   const auto before = t.Bytes();
-  Run r = t.Vk("import " + Quote(t.WriteText("one.json", Doc(Rule(std::string(29, 'y')) + "," + Rule("C:\\\\x")))));
+  RunResult r = t.Vk("import " + Quote(t.WriteText("one.json", Doc(Rule(std::string(29, 'y')) + "," + Rule("C:\\\\x")))));
   EXPECT_EQ(2u, r.code) << r.out;
   EXPECT_TRUE(before == t.Bytes());
   r = t.Vk("import " + Quote(t.WriteText("fits.json", Doc(Rule(std::string(28, 'y')))))); 
@@ -251,7 +259,7 @@ TEST(VkctlTest, ASettingsPasswordGuardsEveryChangeButNotReading) {
       {"remove C:\\kept", "give it with --password"},
   };
   for (const auto& c : cases) {
-    const Run r = t.Vk(c.args);
+    const RunResult r = t.Vk(c.args);
     EXPECT_EQ(2u, r.code) << c.args;
     ASSERT_EQ(1u, r.Lines().size()) << r.out;
     EXPECT_NE(std::string::npos, r.out.find(c.fragment)) << r.out;
@@ -259,14 +267,14 @@ TEST(VkctlTest, ASettingsPasswordGuardsEveryChangeButNotReading) {
   }
   EXPECT_EQ(0u, t.Vk("list").code);
   EXPECT_EQ(1u, t.Vk("test --process a.exe --kind copy C:\\kept\\x").code);
-  Run r = t.Vk("remove C:\\KEPT --password S3cret");
+  RunResult r = t.Vk("remove C:\\KEPT --password S3cret");
   EXPECT_EQ(0u, r.code) << r.out;
   EXPECT_TRUE(t.Read().empty());
 }
 
 TEST(VkctlTest, AddRemoveListAndHelp) {
   TempRules t("vkcmds");
-  Run r = t.Vk("add --deny copy,open C:\\data \"C:\\My Files\\b.doc\"");
+  RunResult r = t.Vk("add --deny copy,open C:\\data \"C:\\My Files\\b.doc\"");
   ASSERT_EQ(0u, r.code) << r.out;
   r = t.Vk("add --deny run --source C:\\app.exe --registry --system HKLM\\Software\\Run");
   ASSERT_EQ(0u, r.code) << r.out;

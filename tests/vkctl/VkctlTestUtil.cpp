@@ -6,7 +6,7 @@ using namespace testsupport;
 
 namespace vktest {
 
-std::vector<std::string> Run::Lines() const {
+std::vector<std::string> RunResult::Lines() const {
   std::vector<std::string> lines;
   size_t start = 0;
   while (start < out.size()) {
@@ -20,9 +20,9 @@ std::vector<std::string> Run::Lines() const {
   return lines;
 }
 
-Run RunProgram(const std::string& program, const std::string& args, const std::string& outputFile,
+RunResult RunProgram(const std::string& program, const std::string& args, const std::string& outputFile,
                const std::string& inputFile) {
-  Run run;
+  RunResult run;
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
   HANDLE out = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
   HANDLE in = CreateFileA(inputFile.empty() ? "NUL" : inputFile.c_str(), GENERIC_READ, FILE_SHARE_READ, &sa,
@@ -53,7 +53,7 @@ TempRules::TempRules(const char* tag)
 
 std::string TempRules::Args() const { return "--path \"" + path + "\" --mapping " + mapping; }
 
-Run TempRules::Vk(const std::string& args, const std::string& input) const {
+RunResult TempRules::Vk(const std::string& args, const std::string& input) const {
   return RunProgram("vkctl.exe", args + " " + Args(), dir + "\\vkctl-out.txt", input);
 }
 

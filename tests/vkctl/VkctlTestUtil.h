@@ -12,7 +12,7 @@
 
 namespace vktest {
 
-struct Run {
+struct RunResult {
   DWORD code = ~0u;
   std::string out;  // standard output and standard error together
   // The output's lines, without their ends.
@@ -22,7 +22,7 @@ struct Run {
 // Starts "<ExeDir>\<program> <args>" with standard input read from inputFile
 // (NUL when empty), and runs this thread's messages while it runs, so that
 // a window of the test can answer it. Output goes through outputFile.
-Run RunProgram(const std::string& program, const std::string& args, const std::string& outputFile,
+RunResult RunProgram(const std::string& program, const std::string& args, const std::string& outputFile,
                const std::string& inputFile = "");
 
 // A temporary rule file with its own mapping name.
@@ -33,7 +33,7 @@ struct TempRules {
   explicit TempRules(const char* tag = "vkctl");
   // The options that select this file.
   std::string Args() const;
-  Run Vk(const std::string& args, const std::string& input = "") const;
+  RunResult Vk(const std::string& args, const std::string& input = "") const;
   RuleList Read() const;
   void Write(const RuleList& rules) const;
   std::vector<uint8_t> Bytes() const { return testsupport::ReadFileBytes(path); }
