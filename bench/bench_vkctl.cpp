@@ -87,7 +87,11 @@ int main(int argc, char** argv) {
   }
   // Denied by the last rules only: every rule is looked at.
   const std::string process = "C:\\Program Files\\Office\\WINWORD.EXE";
-  const std::string object = "C:\\Users\\someone\\Documents\\Project " + std::to_string(rules.size() - 1) + "\\x.doc";
+  // A document in the directory of the last directory rule.
+  std::string lastDirectory;
+  for (const auto& r : rules)
+    if (r->Dest.find('.') == std::string::npos && r->Dest.rfind("C:\\", 0) == 0) lastDirectory = r->Dest;
+  const std::string object = lastDirectory + "\\x.doc";
   const AccessQuery query{process, object, KIND_COPY, AccessObject::File};
 
   // Passes per timing, so that one timing is well above the clock's step.

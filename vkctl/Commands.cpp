@@ -250,13 +250,16 @@ int CommandAdd(const StoreOptions& options, Args args) {
   req.Dests = args;
   req.System = system;
   req.Type = registry ? TYPE_REGISTRY : TYPE_FILE;
-  size_t total = 0;
+  size_t added = 0, total = 0;
   const int rc = ChangeStore(options, [&](RuleList& rules) {
+    const size_t before = rules.size();
     AddRequestRules(rules, req);
     total = rules.size();
+    added = total - before;
     return ChangeResult{kVkOk, true};
   });
-  if (rc == kVkOk) printf("added %zu rules; %zu rules in all\n", args.size(), total);
+  // Dests that matched an equal rule widened it instead.
+  if (rc == kVkOk) printf("added %zu new rules, %zu rules in all\n", added, total);
   return rc;
 }
 

@@ -278,8 +278,10 @@ TEST(VkctlTest, AddRemoveListAndHelp) {
   ASSERT_EQ(0u, r.code) << r.out;
   r = t.Vk("add --deny run --source C:\\app.exe --registry --system HKLM\\Software\\Run");
   ASSERT_EQ(0u, r.code) << r.out;
+  EXPECT_EQ(std::vector<std::string>{"added 1 new rules, 3 rules in all"}, r.Lines());
   r = t.Vk("add --deny delete c:\\DATA");  // equal rule: gains the kind
   ASSERT_EQ(0u, r.code) << r.out;
+  EXPECT_EQ(std::vector<std::string>{"added 0 new rules, 3 rules in all"}, r.Lines());
   RuleList rules = t.Read();
   ASSERT_EQ(3u, rules.size());
   auto it = rules.begin();
