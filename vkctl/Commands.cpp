@@ -1,5 +1,7 @@
 #include "vkctl/Commands.h"
 
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 
@@ -41,8 +43,22 @@ bool ReadInput(const std::string& name, std::string& text) {
   while ((n = fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
   const bool failed = ferror(f) != 0;
   if (f != stdin) fclose(f);
-  if (failed) Complain(name + ": reading failed");
-  return !failed;
+  if (failed) {
+    Complain(name + ": reading failed");
+    return false;
+  }
+  // Windows PowerShell writes redirected output as UTF-16 with a byte order
+  // mark: read that as well as UTF-8.
+  if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF && static_cast<unsigned char>(text[1]) == 0xFE) {
+    const int wn = static_cast<int>((text.size() - 2) / 2);
+    std::wstring wide(static_cast<size_t>(wn), L'\0');
+    memcpy(wide.data(), text.data() + 2, static_cast<size_t>(wn) * 2);
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wn, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), wn, utf8.data(), n, nullptr, nullptr);
+    text = std::move(utf8);
+  }
+  return true;
 }
 
 bool WriteOutput(const std::string& name, const std::string& text) {

@@ -1,6 +1,7 @@
 #include "vkctl/RuleStore.h"
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "app/Messages.h"
@@ -75,23 +76,25 @@ bool CheckPassword(const StoreOptions& options) {
 
 // The front end's main window: an unowned dialog with the program's title
 // (its message boxes have the same title but an owner).
+struct FrontEndSearch {
+  const std::string* title;
+  HWND found;
+};
+
+BOOL CALLBACK CheckFrontEnd(HWND hwnd, LPARAM lp) {
+  auto* s = reinterpret_cast<FrontEndSearch*>(lp);
+  char cls[16], text[256];
+  if (!GetClassNameA(hwnd, cls, sizeof cls) || strcmp(cls, "#32770") != 0) return TRUE;
+  if (GetWindow(hwnd, GW_OWNER) != nullptr) return TRUE;
+  GetWindowTextA(hwnd, text, sizeof text);
+  if (*s->title != text) return TRUE;
+  s->found = hwnd;
+  return FALSE;
+}
+
 HWND FindFrontEnd(const std::string& title) {
-  struct Search {
-    const std::string* title;
-    HWND found;
-  } search{&title, nullptr};
-  EnumWindows(
-      [](HWND hwnd, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lp);
-        char cls[16], text[256];
-        if (!GetClassNameA(hwnd, cls, sizeof cls) || strcmp(cls, "#32770") != 0) return TRUE;
-        if (GetWindow(hwnd, GW_OWNER) != nullptr) return TRUE;
-        GetWindowTextA(hwnd, text, sizeof text);
-        if (*s->title != text) return TRUE;
-        s->found = hwnd;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  FrontEndSearch search{&title, nullptr};
+  EnumWindows(CheckFrontEnd, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 

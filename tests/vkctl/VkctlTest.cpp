@@ -158,6 +158,18 @@ TEST(VkctlTest, ExportThenReplaceIntoAnEmptyFileIsByteIdenticalAndReimportChange
   r = b.Vk("import -", json);
   ASSERT_EQ(0u, r.code) << r.out;
   EXPECT_TRUE(original == b.Bytes());
+
+  // And as UTF-16 with a byte order mark, as Windows PowerShell saves it.
+  const std::string utf8(fileText.begin(), fileText.end());
+  std::wstring wide(utf8.size(), L'\0');
+  wide.resize(static_cast<size_t>(
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), static_cast<int>(wide.size()))));
+  std::string utf16 = "\xFF\xFE";
+  utf16.append(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
+  TempRules c("vkutf16");
+  r = c.Vk("import --replace " + Quote(c.WriteText("rules16.json", utf16)));
+  ASSERT_EQ(0u, r.code) << r.out;
+  EXPECT_TRUE(original == c.Bytes());
 }
 
 std::string Doc(const std::string& rules) {
