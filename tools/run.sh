@@ -29,7 +29,7 @@ start_demo() {
 }
 
 decide_accesses() {
-  local docs='C:\users\'"$USER"'\Documents'
+  local docs='C:\users\'"$(id -un)"'\Documents'
   local tries=(
     "--process C:\Windows\explorer.exe --kind copy $docs\plan.doc"
     "--process C:\Windows\System32\notepad.exe --kind open $docs\plan.doc"
