@@ -3,6 +3,8 @@
 // password, and the smaller commands.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "VkctlTestUtil.h"
 #include "app/DlgNotify.h"
 #include "app/Messages.h"
@@ -91,6 +93,25 @@ TEST(VkctlTest, AgreesWithTheEngineStandInOnTheTableOfCases) {
     EXPECT_EQ(type, items[i]->type) << items[i]->text;
   }
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(log.WrittenEvent(), 0));
+}
+
+TEST(VkctlTest, EngineStandInAccessRefusesBadCommandLinesAndMissingFiles) {
+  TempRules t("vksimbad");
+  const std::string out = t.dir + "\\sim.txt";
+  const std::string log = " --log-path \"" + t.dir + "\\QX5.log\" --log-mapping " + UniqueMapping("vksimlog");
+  EXPECT_EQ(2u, RunProgram("engine-sim.exe", "access --kind copy C:\\x " + t.Args() + log, out).code);
+  EXPECT_EQ(2u, RunProgram("engine-sim.exe", "access --process a.exe --kind read C:\\x " + t.Args() + log, out).code);
+  EXPECT_EQ(2u, RunProgram("engine-sim.exe", "access --process a.exe --kind open " + t.Args() + log, out).code);
+  EXPECT_EQ(5u, RunProgram("engine-sim.exe",
+                           "access --process a.exe --kind open C:\\x --path \"" + t.dir +
+                               "\\no\\such\\QX5Rule.rle\" --mapping " + UniqueMapping("vksimnone") + log,
+                           out)
+                    .code);
+  EXPECT_EQ(5u, RunProgram("engine-sim.exe",
+                           "access --process a.exe --kind open C:\\x " + t.Args() + " --log-path \"" + t.dir +
+                               "\\no\\such\\QX5.log\" --log-mapping " + UniqueMapping("vksimnolog"),
+                           out)
+                    .code);
 }
 
 // A rule file written by the front end's Files page: ordinary rules from
@@ -246,6 +267,33 @@ TEST(VkctlTest, ImportRefusesAWholeSetThatWouldReachTheReserve) {
   r = t.Vk("import " + Quote(t.WriteText("fits.json", Doc(Rule(std::string(28, 'y')))))); 
   EXPECT_EQ(0u, r.code) << r.out;
   EXPECT_EQ(1019u, t.Read().size());
+}
+
+TEST(VkctlTest, ADamagedRuleFileIsNeverOverwritten) {
+  // Writing back only the rules before the damage would lose the rest.
+  TempRules t("vkdamaged");
+  RuleList start;
+  start.push_back(MakeRule("*", "C:\\first", TYPE_FILE, KIND_COPY, 10));
+  start.push_back(MakeRule("*", "C:\\second", TYPE_FILE, KIND_COPY, 10));
+  t.Write(start);
+  {
+    // The second record's source length runs past the end of the file.
+    std::vector<uint8_t> bytes = t.Bytes();
+    const size_t second = RULE_FILE_HEADER_SIZE + 20 + 1 + 8;
+    bytes[second + 12] = 0xFF;
+    bytes[second + 13] = 0xFF;
+    bytes[second + 14] = 0xFF;
+    std::ofstream(t.path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                  static_cast<std::streamsize>(bytes.size()));
+  }
+  const auto before = t.Bytes();
+  for (const char* args : {"add --deny open C:\\x", "remove C:\\first", "list", "export -"}) {
+    const RunResult r = t.Vk(args);
+    EXPECT_EQ(2u, r.code) << args;
+    ASSERT_EQ(1u, r.Lines().size()) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("damaged record at data offset 29 (after rule 1)")) << r.out;
+    EXPECT_TRUE(before == t.Bytes()) << args;
+  }
 }
 
 struct PasswordGuard {
