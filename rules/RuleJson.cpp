@@ -80,24 +80,27 @@ bool ReadRule(const Json& rule, size_t index, RULEFILE_ITEM& item, RuleInputErro
 
   std::string typeName;
   if (!TakeString(rule, "type", typeName, index, error)) return false;
-  const auto type = std::find_if(std::begin(kTypeNames), std::end(kTypeNames),
-                                 [&](const TypeName& t) { return typeName == t.name; });
+  const auto type =
+      std::find_if(std::begin(kTypeNames), std::end(kTypeNames), [&](const TypeName& t) { return typeName == t.name; });
   if (type == std::end(kTypeNames))
     return Fail(error, "unknown type \"" + typeName + "\" (file, registry or net)", index);
   item.Type = type->bit;
 
   if (rule.contains("system")) {
     const Json& system = rule.at("system");
-    if (!system.is_boolean()) return Fail(error, std::string("\"system\" must be true or false, not ") + TypeNameOf(system), index);
+    if (!system.is_boolean())
+      return Fail(error, std::string("\"system\" must be true or false, not ") + TypeNameOf(system), index);
     if (system.get<bool>()) item.Type |= TYPE_SYSTEM;
   }
 
   const Json& deny = rule.at("deny");
-  if (!deny.is_array()) return Fail(error, std::string("\"deny\" must be an array of kind names, not ") + TypeNameOf(deny), index);
+  if (!deny.is_array())
+    return Fail(error, std::string("\"deny\" must be an array of kind names, not ") + TypeNameOf(deny), index);
   if (deny.empty()) return Fail(error, "\"deny\" is empty: a rule must deny at least one kind", index);
   item.Kinds = 0;
   for (const Json& kind : deny) {
-    if (!kind.is_string()) return Fail(error, std::string("\"deny\" holds a ") + TypeNameOf(kind) + ", not a kind name", index);
+    if (!kind.is_string())
+      return Fail(error, std::string("\"deny\" holds a ") + TypeNameOf(kind) + ", not a kind name", index);
     const uint32_t bit = KindFromName(kind.get<std::string>());
     if (bit == 0)
       return Fail(error,
@@ -117,7 +120,8 @@ bool ReadRule(const Json& rule, size_t index, RULEFILE_ITEM& item, RuleInputErro
   item.Source = "*";
   if (rule.contains("source")) {
     if (!TakeString(rule, "source", item.Source, index, error)) return false;
-    if (item.Source.empty()) return Fail(error, "\"source\" is empty (leave it out, or \"*\", for every program)", index);
+    if (item.Source.empty())
+      return Fail(error, "\"source\" is empty (leave it out, or \"*\", for every program)", index);
   }
   if (!TakeString(rule, "dest", item.Dest, index, error)) return false;
   if (item.Dest.empty()) return Fail(error, "\"dest\" is empty", index);
@@ -154,7 +158,8 @@ bool ParseRulesJson(std::string_view text, RuleList& rules, RuleInputError& erro
   }
   if (!doc.contains("format") || !doc["format"].is_string() || doc["format"].get<std::string>() != kFormatName)
     return Fail(error, "\"format\" must be \"varnokel-rules\"");
-  if (!doc.contains("version") || !doc["version"].is_number_integer() || doc["version"].get<int64_t>() != kFormatVersion)
+  if (!doc.contains("version") || !doc["version"].is_number_integer() ||
+      doc["version"].get<int64_t>() != kFormatVersion)
     return Fail(error, "\"version\" must be 1");
   if (!doc.contains("rules") || !doc["rules"].is_array()) return Fail(error, "\"rules\" must be an array");
 

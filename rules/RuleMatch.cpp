@@ -24,7 +24,7 @@ struct RootName {
   const char* fullName;
 };
 constexpr RootName kRoots[] = {
-    {"hklm", "hkey_local_machine"}, {"hkcu", "hkey_current_user"}, {"hkcr", "hkey_classes_root"},
+    {"hklm", "hkey_local_machine"}, {"hkcu", "hkey_current_user"},   {"hkcr", "hkey_classes_root"},
     {"hku", "hkey_users"},          {"hkcc", "hkey_current_config"},
 };
 

@@ -55,7 +55,7 @@ struct KindName {
   const char* name;
 };
 inline constexpr KindName kKindNames[] = {
-    {KIND_OPEN, "open"},     {KIND_MODIFY, "modify"}, {KIND_RUN, "run"},    {KIND_COPY, "copy"},
+    {KIND_OPEN, "open"},     {KIND_MODIFY, "modify"}, {KIND_RUN, "run"},     {KIND_COPY, "copy"},
     {KIND_DELETE, "delete"}, {KIND_FIND, "find"},     {KIND_PRINT, "print"},
 };
 // The bit of one kind name (ignoring case), or 0 for an unknown name.

@@ -18,7 +18,10 @@
 namespace {
 
 std::string TypeText(uint32_t type) {
-  std::string base = (type & TYPE_FILE) ? "file" : (type & TYPE_REGISTRY) ? "registry" : (type & TYPE_NET) ? "net" : "?";
+  std::string base = (type & TYPE_FILE)       ? "file"
+                     : (type & TYPE_REGISTRY) ? "registry"
+                     : (type & TYPE_NET)      ? "net"
+                                              : "?";
   return (type & TYPE_SYSTEM) ? "system " + base : base;
 }
 
@@ -92,8 +95,7 @@ bool ExportText(const RuleList& rules, std::string& json) {
       Complain("rule " + std::to_string(index) + ": its text cannot be converted; nothing exported");
       return false;
     }
-    if (r->Kinds == 0)
-      Complain("warning: rule " + std::to_string(index) + " denies nothing; an import refuses it");
+    if (r->Kinds == 0) Complain("warning: rule " + std::to_string(index) + " denies nothing; an import refuses it");
     copy.push_back(std::move(item));
   }
   RuleInputError error;

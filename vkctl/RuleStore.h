@@ -18,10 +18,10 @@ enum VkExit {
 };
 
 struct StoreOptions {
-  std::string path;          // the rule file; default the system directory's
-  std::string mapping;       // mapping name; empty = the file name
-  std::string window;        // title of the front end's main window
-  std::string password;      // given with --password
+  std::string path;      // the rule file; default the system directory's
+  std::string mapping;   // mapping name; empty = the file name
+  std::string window;    // title of the front end's main window
+  std::string password;  // given with --password
   bool hasPassword = false;
 };
 

@@ -1,7 +1,6 @@
-#include "rules/RuleJson.h"
-
 #include <gtest/gtest.h>
 
+#include "rules/RuleJson.h"
 #include "rules/RuleSet.h"
 
 namespace {
@@ -13,20 +12,20 @@ std::string Wrap(const std::string& rules) {
 std::string Describe(const RuleList& rules) {
   std::string out;
   for (const auto& r : rules)
-    out += std::to_string(r->Type) + "/" + std::to_string(r->Kinds) + "/" + std::to_string(r->Mode) + "/" +
-           r->Source + "/" + r->Dest + ";";
+    out += std::to_string(r->Type) + "/" + std::to_string(r->Kinds) + "/" + std::to_string(r->Mode) + "/" + r->Source +
+           "/" + r->Dest + ";";
   return out;
 }
 
 TEST(RuleJson, ReadsTheDocumentedShapeWithItsDefaults) {
   RuleList rules;
   RuleInputError error;
-  ASSERT_TRUE(ParseRulesJson(
-      Wrap(R"({"type": "file", "system": false, "deny": ["open", "copy"], "mode": 10, "source": "*",
+  ASSERT_TRUE(
+      ParseRulesJson(Wrap(R"({"type": "file", "system": false, "deny": ["open", "copy"], "mode": 10, "source": "*",
                "dest": "C:\\data\\plan.doc"},
               {"type": "registry", "system": true, "deny": ["modify"], "dest": "hkey_local_machine\\Run"},
               {"type": "net", "deny": ["print", "print"], "mode": 9, "source": "C:\\a.exe", "dest": "h:1"})"),
-      rules, error))
+                     rules, error))
       << error.message;
   EXPECT_EQ("1/9/10/*/C:\\data\\plan.doc;10/2/10/*/hkey_local_machine\\Run;4/64/9/C:\\a.exe/h:1;", Describe(rules));
   for (const auto& r : rules) {
@@ -92,7 +91,8 @@ TEST(RuleJson, ErrorsNameTheFileThenThePositionOrTheRule) {
 TEST(RuleJson, WrittenRulesReadBackTheSame) {
   RuleList rules;
   rules.push_back(MakeRule("*", "C:\\data\\plan \"x\".doc", TYPE_FILE, KIND_OPEN | KIND_COPY, 10));
-  rules.push_back(MakeRule("C:\\p\\a.exe", "hkey_local_machine\\Software\\*", TYPE_REGISTRY | TYPE_SYSTEM, KIND_ALL, 9));
+  rules.push_back(
+      MakeRule("C:\\p\\a.exe", "hkey_local_machine\\Software\\*", TYPE_REGISTRY | TYPE_SYSTEM, KIND_ALL, 9));
   rules.push_back(MakeRule("*", "192.0.2.1:80", TYPE_NET, KIND_PRINT, 4000000000u));
   std::string json;
   RuleInputError error;
@@ -111,8 +111,8 @@ TEST(RuleJson, WrittenRulesReadBackTheSame) {
 }
 
 TEST(RuleJson, RulesTheFormCannotHoldAreRefusedByIndex) {
-  for (auto [type, kinds] : {std::pair<uint32_t, uint32_t>{TYPE_FILE | TYPE_REGISTRY, 1}, {0x10, 1}, {TYPE_SYSTEM, 1},
-                             {TYPE_FILE, 0x80}}) {
+  for (auto [type, kinds] :
+       {std::pair<uint32_t, uint32_t>{TYPE_FILE | TYPE_REGISTRY, 1}, {0x10, 1}, {TYPE_SYSTEM, 1}, {TYPE_FILE, 0x80}}) {
     RuleList rules;
     rules.push_back(MakeRule("*", "a", TYPE_FILE, KIND_OPEN, 10));
     rules.push_back(MakeRule("*", "b", type, kinds, 10));
@@ -131,8 +131,8 @@ TEST(RuleJson, RulesTheFormCannotHoldAreRefusedByIndex) {
 }
 
 TEST(RuleJson, LengthsUpTo259Pass) {
-  for (auto [source, dest, ok, rule] : {std::tuple<size_t, size_t, bool, size_t>{259, 259, true, 0},
-                                        {260, 1, false, 2}, {1, 260, false, 2}}) {
+  for (auto [source, dest, ok, rule] :
+       {std::tuple<size_t, size_t, bool, size_t>{259, 259, true, 0}, {260, 1, false, 2}, {1, 260, false, 2}}) {
     RuleList rules;
     rules.push_back(MakeRule("*", "a", TYPE_FILE, KIND_OPEN, 10));
     rules.push_back(MakeRule(std::string(source, 's'), std::string(dest, 'd'), TYPE_FILE, KIND_OPEN, 10));

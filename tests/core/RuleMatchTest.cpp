@@ -1,8 +1,7 @@
-#include "rules/RuleMatch.h"
-
 #include <gtest/gtest.h>
 
 #include "MatchCases.h"
+#include "rules/RuleMatch.h"
 #include "rules/RuleSet.h"
 
 namespace {
@@ -49,10 +48,18 @@ TEST(WildcardMatch, Cases) {
     const char* text;
     bool match;
   } cases[] = {
-      {"*", "", true},         {"*", "C:\\a\\b", true},     {"", "", true},
-      {"", "a", false},        {"a*", "A", true},           {"*.exe", "C:\\X.EXE", true},
-      {"*.exe", "C:\\x.exe.txt", false}, {"a*b*c", "aXbYbZc", true}, {"a*b*c", "aXbYbZ", false},
-      {"**", "abc", true},     {"*a", "bbbba", true},       {"*a", "bbbbab", false},
+      {"*", "", true},
+      {"*", "C:\\a\\b", true},
+      {"", "", true},
+      {"", "a", false},
+      {"a*", "A", true},
+      {"*.exe", "C:\\X.EXE", true},
+      {"*.exe", "C:\\x.exe.txt", false},
+      {"a*b*c", "aXbYbZc", true},
+      {"a*b*c", "aXbYbZ", false},
+      {"**", "abc", true},
+      {"*a", "bbbba", true},
+      {"*a", "bbbbab", false},
       {"C:\\d?ta", "C:\\data", false},  // only "*" is special
   };
   for (const auto& c : cases) EXPECT_EQ(c.match, WildcardMatch(c.pattern, c.text)) << c.pattern << " / " << c.text;

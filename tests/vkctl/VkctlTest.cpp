@@ -67,9 +67,9 @@ TEST(VkctlTest, AgreesWithTheEngineStandInOnTheTableOfCases) {
     EXPECT_EQ(vkExpected, vkSeen) << what << "\n" << vk.out;
 
     const RunResult sim = RunProgram("engine-sim.exe",
-                               "access " + query + " " + t.Args() + " --log-path " + Quote(logPath) +
-                                   " --log-mapping " + logMapping + " --event " + event,
-                               t.dir + "\\sim-out.txt");
+                                     "access " + query + " " + t.Args() + " --log-path " + Quote(logPath) +
+                                         " --log-mapping " + logMapping + " --event " + event,
+                                     t.dir + "\\sim-out.txt");
     EXPECT_EQ(vk.code, sim.code) << what << "\n" << sim.out;
     const std::string decision = std::string(c.denying.empty() ? "Approved" : "Denied") + " : " + c.object;
     EXPECT_EQ(decision + (simRules.empty() ? "" : simRules + ")") + "\n", sim.out) << what;
@@ -183,8 +183,8 @@ TEST(VkctlTest, ExportThenReplaceIntoAnEmptyFileIsByteIdenticalAndReimportChange
   // And as UTF-16 with a byte order mark, as Windows PowerShell saves it.
   const std::string utf8(fileText.begin(), fileText.end());
   std::wstring wide(utf8.size(), L'\0');
-  wide.resize(static_cast<size_t>(
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), static_cast<int>(wide.size()))));
+  wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                                      wide.data(), static_cast<int>(wide.size()))));
   std::string utf16 = "\xFF\xFE";
   utf16.append(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
   TempRules c("vkutf16");
@@ -220,7 +220,8 @@ TEST(VkctlTest, BadInputGivesExitTwoOneLineAndAnUnchangedFile) {
        "a.json:4:16: syntax error"},
       {"import", "b.json", Doc(Rule("C:\\\\a") + ", {\"type\": \"file\", \"deny\": \"open\", \"dest\": \"C:\\\\b\"}"),
        "b.json: rule 2: \"deny\" must be an array"},
-      {"import", "c.json", Doc("{\"type\": \"file\", \"deny\": [\"open\"], \"dest\": 5}"), "c.json: rule 1: \"dest\" must be a string"},
+      {"import", "c.json", Doc("{\"type\": \"file\", \"deny\": [\"open\"], \"dest\": 5}"),
+       "c.json: rule 1: \"dest\" must be a string"},
       {"import", "d.json", Doc(Rule("C:\\\\a", "\"open\", \"read\"")), "d.json: rule 1: unknown kind \"read\""},
       {"import", "e.json", Doc(Rule("C:\\\\a") + "," + Rule(longPath)), "e.json: rule 2: dest is 260 characters"},
       {"import", "f.json", Doc(many), "the rules would take"},
@@ -261,10 +262,11 @@ TEST(VkctlTest, ImportRefusesAWholeSetThatWouldReachTheReserve) {
   }
   t.Write(rules);
   const auto before = t.Bytes();
-  RunResult r = t.Vk("import " + Quote(t.WriteText("one.json", Doc(Rule(std::string(29, 'y')) + "," + Rule("C:\\\\x")))));
+  RunResult r =
+      t.Vk("import " + Quote(t.WriteText("one.json", Doc(Rule(std::string(29, 'y')) + "," + Rule("C:\\\\x")))));
   EXPECT_EQ(2u, r.code) << r.out;
   EXPECT_TRUE(before == t.Bytes());
-  r = t.Vk("import " + Quote(t.WriteText("fits.json", Doc(Rule(std::string(28, 'y')))))); 
+  r = t.Vk("import " + Quote(t.WriteText("fits.json", Doc(Rule(std::string(28, 'y'))))));
   EXPECT_EQ(0u, r.code) << r.out;
   EXPECT_EQ(1019u, t.Read().size());
 }
@@ -283,8 +285,8 @@ TEST(VkctlTest, ADamagedRuleFileIsNeverOverwritten) {
     bytes[second + 12] = 0xFF;
     bytes[second + 13] = 0xFF;
     bytes[second + 14] = 0xFF;
-    std::ofstream(t.path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                  static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(t.path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
   const auto before = t.Bytes();
   for (const char* args : {"add --deny open C:\\x", "remove C:\\first", "list", "export -"}) {
@@ -367,7 +369,7 @@ TEST(VkctlTest, AddRemoveListAndHelp) {
 
   r = t.Vk("remove C:\\DATA c:\\my files\\B.DOC");
   EXPECT_EQ(std::vector<std::string>{"removed 1 rules"}, r.Lines());  // the second DEST was split in two words
-  r = t.Vk("remove \"c:\\my files\\B.DOC\" HKLM\\Software\\Run");  // the registry rule has another source
+  r = t.Vk("remove \"c:\\my files\\B.DOC\" HKLM\\Software\\Run");     // the registry rule has another source
   EXPECT_EQ(std::vector<std::string>{"removed 1 rules"}, r.Lines());
   r = t.Vk("remove --source C:\\APP.EXE HKLM\\software\\run");
   EXPECT_EQ(std::vector<std::string>{"removed 1 rules"}, r.Lines());

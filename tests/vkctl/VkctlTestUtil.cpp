@@ -21,7 +21,7 @@ std::vector<std::string> RunResult::Lines() const {
 }
 
 RunResult RunProgram(const std::string& program, const std::string& args, const std::string& outputFile,
-               const std::string& inputFile) {
+                     const std::string& inputFile) {
   RunResult run;
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
   HANDLE out = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);

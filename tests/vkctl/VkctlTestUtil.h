@@ -23,7 +23,7 @@ struct RunResult {
 // (NUL when empty), and runs this thread's messages while it runs, so that
 // a window of the test can answer it. Output goes through outputFile.
 RunResult RunProgram(const std::string& program, const std::string& args, const std::string& outputFile,
-               const std::string& inputFile = "");
+                     const std::string& inputFile = "");
 
 // A temporary rule file with its own mapping name.
 struct TempRules {
