@@ -45,12 +45,18 @@ void PositionOf(std::string_view text, size_t position, size_t& line, size_t& co
   }
 }
 
-// The library's message without its "[json.exception...] parse error at
-// line L, column C: " prefix (the position is given separately).
-std::string ParseMessage(const std::string& what) {
-  const size_t column = what.find("column ");
-  const size_t colon = column == std::string::npos ? std::string::npos : what.find(": ", column);
-  return colon == std::string::npos ? what : what.substr(colon + 2);
+// The library's message without its "[json.exception...] " tag and, for
+// syntax errors, its "parse error at line L, column C: " prefix (the
+// position is given separately).
+std::string ParseMessage(std::string what) {
+  const size_t tag = what.find("] ");
+  if (!what.empty() && what[0] == '[' && tag != std::string::npos) what.erase(0, tag + 2);
+  if (what.rfind("parse error", 0) == 0) {
+    const size_t column = what.find("column ");
+    const size_t colon = column == std::string::npos ? std::string::npos : what.find(": ", column);
+    if (colon != std::string::npos) what.erase(0, colon + 2);
+  }
+  return what;
 }
 
 const char* TypeNameOf(const Json& value) { return value.type_name(); }
@@ -150,6 +156,9 @@ bool ParseRulesJson(std::string_view text, RuleList& rules, RuleInputError& erro
     Fail(error, ParseMessage(e.what()));
     PositionOf(text, e.byte, error.line, error.column);
     return false;
+  } catch (const Json::exception& e) {
+    // A number too large for any type ("1e999") ends the parse this way.
+    return Fail(error, ParseMessage(e.what()));
   }
   if (!doc.is_object()) return Fail(error, std::string("the top level must be an object, not ") + TypeNameOf(doc));
   for (auto it = doc.begin(); it != doc.end(); ++it) {

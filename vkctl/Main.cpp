@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 
 #include "rules/RuleFile.h"
@@ -128,5 +129,12 @@ int main(int argc, char** argv) {
       return kVkFailed;
     }
   }
-  return command->run(options, args);
+  try {
+    return command->run(options, args);
+  } catch (const std::exception& e) {
+    // Only running out of memory gets here; nothing half-done is written,
+    // since the rule file is written in one pass at the very end.
+    Complain(std::string("stopped: ") + e.what());
+    return kVkFailed;
+  }
 }

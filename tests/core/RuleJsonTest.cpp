@@ -43,6 +43,7 @@ TEST(RuleJson, RefusesBadInputWithItsPositionOrRuleAndKeepsTheListUnchanged) {
       {"{\"format\": \"varnokel-rules\",\n  \"version\": 1,\n  \"rules\": [}", 3, 13, 0, "syntax error"},
       {"", 1, 1, 0, "unexpected end of input"},
       {"[1]", 0, 0, 0, "top level must be an object"},
+      {Wrap(R"({"type": "file", "deny": ["open"], "dest": "a", "mode": 1e99999})"), 0, 0, 0, "number overflow"},
       {"{\"format\": \"other\", \"version\": 1, \"rules\": []}", 0, 0, 0, "\"format\""},
       {"{\"format\": \"varnokel-rules\", \"version\": 2, \"rules\": []}", 0, 0, 0, "\"version\""},
       {"{\"format\": \"varnokel-rules\", \"version\": 1}", 0, 0, 0, "\"rules\""},
