@@ -3,6 +3,8 @@ set(CORE_SOURCES
   framework/Trace.cpp
   rules/RuleRecord.cpp
   rules/RuleSet.cpp
+  rules/RuleMatch.cpp
+  rules/RuleJson.cpp
   log/LogRecord.cpp
   log/LogText.cpp
   settings/Keywords.cpp
@@ -17,6 +19,8 @@ set(CORE_SOURCES
 set(CORE_TESTS
   tests/core/RuleRecordTest.cpp
   tests/core/RuleSetTest.cpp
+  tests/core/RuleMatchTest.cpp
+  tests/core/RuleJsonTest.cpp
   tests/core/LogRecordTest.cpp
   tests/core/LogTextTest.cpp
   tests/core/KeywordsTest.cpp
@@ -29,6 +33,8 @@ set(CORE_TESTS
 # libFuzzer targets: name and source, one pair per target.
 set(FUZZ_TARGETS
   fuzz_rule_records fuzz/fuzz_rule_records.cpp
+  fuzz_rule_json fuzz/fuzz_rule_json.cpp
+  fuzz_rule_match fuzz/fuzz_rule_match.cpp
   fuzz_log_records fuzz/fuzz_log_records.cpp
   fuzz_log_text fuzz/fuzz_log_text.cpp
   fuzz_keywords fuzz/fuzz_keywords.cpp

@@ -101,6 +101,13 @@ foreach(src ${DEMO_SOURCES})
   varnokel_manifest(${name} INVOKER)
 endforeach()
 
+# vkctl: the administrator's command-line tool, beside the program.
+file(GLOB VKCTL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/vkctl/*.cpp)
+add_executable(vkctl ${VKCTL_SOURCES})
+target_link_libraries(vkctl PRIVATE varnokel_win)
+target_link_options(vkctl PRIVATE ${WIN_STATIC})
+varnokel_manifest(vkctl ADMIN)
+
 # Benchmarks: one program per source in bench/.
 file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
 foreach(src ${BENCH_SOURCES})
@@ -109,6 +116,7 @@ foreach(src ${BENCH_SOURCES})
   target_link_libraries(${name} PRIVATE varnokel_win)
   target_link_options(${name} PRIVATE ${WIN_STATIC})
   varnokel_manifest(${name} INVOKER)
+  add_dependencies(${name} vkctl)
 endforeach()
 
 if(VARNOKEL_TESTS)
@@ -142,8 +150,9 @@ if(VARNOKEL_TESTS)
   list(APPEND TEST_HELPERS crash_probe XCrashReport)
 
   # One test program per subsystem folder, and one for the Win32-free core
-  # (the same tests that run natively under the sanitizers).
-  foreach(dir ${SUBSYSTEMS} core)
+  # (the same tests that run natively under the sanitizers), and one for
+  # the command-line tool.
+  foreach(dir ${SUBSYSTEMS} core vkctl)
     file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${dir}/*.cpp)
     if(found)
       add_executable(test_${dir} ${found} $<TARGET_OBJECTS:varnokel_res>)
@@ -154,7 +163,7 @@ if(VARNOKEL_TESTS)
         add_dependencies(test_${dir} ${TEST_HELPERS})
       endif()
       if(TARGET engine-sim)
-        add_dependencies(test_${dir} engine-sim Varnokel)
+        add_dependencies(test_${dir} engine-sim Varnokel vkctl)
       endif()
       add_test(NAME ${dir} COMMAND test_${dir} --gtest_color=no)
       set_tests_properties(${dir} PROPERTIES TIMEOUT 600)

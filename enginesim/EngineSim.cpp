@@ -44,6 +44,17 @@ const char kUsage[] =
     "                                          \" -seq <number>\" counted from S\n"
     "        --demo                            an endless slow stream (2 to 5\n"
     "                                          records a second) until killed\n"
+    "  access --process P --kind K [--registry] [--path FILE] [--mapping NAME]\n"
+    "         [--log-path FILE] [--log-mapping NAME] [--event NAME] OBJECT\n"
+    "      Decides an access as the engine would: reads the rules under the\n"
+    "      rule file's Read mutex, finds every rule that denies kind K (open,\n"
+    "      modify, run, copy, delete, find, print; several joined by commas)\n"
+    "      by program P to the file or, with --registry, the registry key\n"
+    "      OBJECT, appends one record to the activity log\n"
+    "      (\"<time>,P,Denied : OBJECT\" or \"<time>,P,Approved : OBJECT\"),\n"
+    "      signals the written event and prints the decision. Exit code 0\n"
+    "      approved, 1 denied, 2 bad command line, 5 a file could not be\n"
+    "      opened.\n"
     "\n"
     "exit codes: 0 done; 1 the file or mapping could not be opened;\n"
     "  2 bad command line; 3 no running front end; 4 the rule file holds a\n"
@@ -68,6 +79,8 @@ int main(int argc, char** argv) {
     rc = CommandReload(args);
   } else if (command == "log") {
     rc = CommandLog(args);
+  } else if (command == "access") {
+    rc = CommandAccess(args);
   } else if (command == "--help" || command == "help") {
     fputs(kUsage, stdout);
     return kExitOk;

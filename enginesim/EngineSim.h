@@ -12,6 +12,14 @@ enum ExitCode {
   kExitDamaged = 4,
 };
 
+// engine-sim access: the access was approved (0) or denied (1); the rule or
+// log file could not be opened (5).
+enum AccessExitCode {
+  kAccessApproved = 0,
+  kAccessDenied = 1,
+  kAccessFailed = 5,
+};
+
 using Args = std::vector<std::string>;
 
 // Takes "--name value" out of args; false when the name is absent. A name
@@ -22,6 +30,10 @@ bool TakeFlag(Args& args, const char* name);
 // Parses a decimal or 0x-hex 32-bit number.
 bool ParseNumber(const std::string& text, unsigned long& value);
 
+// The time text of a log record, as the engine writes it.
+std::string TimeText();
+
 int CommandRules(Args args);
 int CommandReload(Args args);
 int CommandLog(Args args);
+int CommandAccess(Args args);

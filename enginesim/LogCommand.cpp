@@ -96,15 +96,6 @@ const char* const kHosts[] = {"192.0.2.17:80", "198.51.100.4:443", "203.0.113.9:
 const uint32_t kActions[] = {KIND_OPEN, KIND_OPEN,   KIND_OPEN, KIND_MODIFY, KIND_RUN,
                              KIND_COPY, KIND_DELETE, KIND_FIND, KIND_PRINT,  KIND_OPEN | KIND_MODIFY};
 
-std::string TimeText() {
-  SYSTEMTIME t;
-  GetLocalTime(&t);
-  char buf[32];
-  // Short enough for the Log page's time column.
-  snprintf(buf, sizeof buf, "%02u/%02u %02u:%02u:%02u", t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
-  return buf;
-}
-
 // One record as the engine would write it: "time,process,prefix : object".
 Record MakeRecord(Random& rnd, bool withSeq, uint32_t seq) {
   Record r{};
@@ -168,6 +159,15 @@ int Demo(CLogFile& log) {
 }
 
 }  // namespace
+
+std::string TimeText() {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  char buf[32];
+  // Short enough for the Log page's time column.
+  snprintf(buf, sizeof buf, "%02u/%02u %02u:%02u:%02u", t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+  return buf;
+}
 
 int CommandLog(Args args) {
   bool ok = true;

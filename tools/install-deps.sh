@@ -10,7 +10,7 @@ check() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok in
 for p in cmake make g++ clang libclang-rt-14-dev googletest \
          g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 \
          binutils-mingw-w64-i686 wine wine64 xvfb xauth imagemagick x11-utils xdotool python3 \
-         wixl msitools; do
+         wixl msitools nlohmann-json3-dev; do
   check "$p"
 done
 

@@ -21,12 +21,36 @@ start_demo() {
     # saved only to the text log, then a slow stream of new ones.
     wine "$sim" log --generate 150 >/dev/null 2>&1 || true
     wine "$sim" log --demo >/dev/null 2>&1 &
+    # Accesses decided by the user's own rules: protect one of these with
+    # the kind buttons (or vkctl) and its next try shows up as "Denied".
+    decide_accesses &
+    decider=$!
   fi
 }
+
+decide_accesses() {
+  local docs='C:\users\'"$(id -un)"'\Documents'
+  local tries=(
+    "--process C:\Windows\explorer.exe --kind copy $docs\plan.doc"
+    "--process C:\Windows\System32\notepad.exe --kind open $docs\plan.doc"
+    "--process C:\Windows\System32\cmd.exe --kind delete $docs\budget.xls"
+    "--process C:\Users\Public\setup.exe --kind modify --registry hkey_local_machine\Software\Microsoft\Windows\CurrentVersion\Run"
+  )
+  while sleep 4; do
+    for t in "${tries[@]}"; do
+      # shellcheck disable=SC2086
+      wine "$sim" access $t >/dev/null 2>&1 || true
+      sleep 3
+    done
+  done
+}
+decider=
+stop_decider() { [ -n "$decider" ] && kill "$decider" 2>/dev/null || true; }
 
 if [ -n "${DISPLAY:-}" ]; then
   start_demo
   wine "$exe"
+  stop_decider
   wineserver -k 2>/dev/null || true
   exit 0
 fi
@@ -36,6 +60,7 @@ Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=$display
 cleanup() {
+  stop_decider
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
   kill "$xvfb" 2>/dev/null || true

@@ -1,0 +1,109 @@
+// vkctl beside a running front end: the real main window with the real
+// Files page on a rule file of the test's own. vkctl's changes must be on
+// the Files page as soon as vkctl has ended, and survive the front end's
+// own next change and its final write when the window goes.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "VkctlTestUtil.h"
+#include "app/DlgNotify.h"
+#include "app/Messages.h"
+#include "app/QX5Dlg.h"
+#include "resource.h"
+#include "rules/DlgFilePage.h"
+#include "rules/RuleSet.h"
+
+using namespace testsupport;
+using namespace vktest;
+
+namespace {
+
+class FrontWindow : public CQX5Dlg {
+ public:
+  std::string rulePath, mapping;
+  CDlgFilePage* files = nullptr;
+
+ protected:
+  std::unique_ptr<CBkDialogST> MakePage(int index) override {
+    if (index == 0) {
+      auto page = std::make_unique<CDlgFilePage>();
+      page->SetRuleFilePath(rulePath, mapping);
+      files = page.get();
+      return page;
+    }
+    return std::make_unique<CBkDialogST>(index == 1 ? IDD_PAGE_LOG : IDD_PAGE_OPTIONS);
+  }
+  bool CheckPassword() override { return true; }
+};
+
+std::vector<std::string> Rows(CDlgFilePage& page) {
+  std::vector<std::string> rows;
+  const int n = ListView_GetItemCount(page.ListWindow());
+  for (int i = 0; i < n; ++i) rows.push_back(page.List().CellText(i, CDlgFilePage::COL_FILENAME));
+  return rows;
+}
+
+std::vector<std::string> Dests(const RuleList& rules) {
+  std::vector<std::string> out;
+  for (const auto& r : rules) out.push_back(r->Dest);
+  return out;
+}
+
+TEST(VkctlFrontEnd, ChangesShowOnTheFilesPageAndSurviveTheFrontEndsWrites) {
+  CDlgNotify::SetTickPeriod(10);
+  TempRules t("vkfront");
+  FrontWindow dlg;
+  dlg.rulePath = t.path;
+  dlg.mapping = t.mapping;
+  ASSERT_TRUE(dlg.Create(nullptr));
+  ShowWindow(dlg.m_hWnd, SW_SHOW);
+  ASSERT_NE(nullptr, dlg.files);
+  char title[256] = {};
+  GetWindowTextA(dlg.m_hWnd, title, sizeof title);
+  const std::string window = std::string(" --window \"") + title + "\"";
+
+  RunResult r = t.Vk("add --deny copy C:\\Users\\bob\\plan.doc" + window);
+  ASSERT_EQ(0u, r.code) << r.out;
+  // vkctl waits for the reload: no further message needs to run.
+  EXPECT_EQ(std::vector<std::string>{"C:\\Users\\bob\\plan.doc"}, Rows(*dlg.files));
+
+  // The front end's own next change starts from the rules vkctl wrote.
+  RULE_REQUEST req;
+  req.Code = REQ_RUN;
+  req.Source = "*";
+  req.Dests = {"C:\\Tools\\other.exe"};
+  SendMessageA(dlg.files->m_hWnd, WM_RULE_REQUEST, reinterpret_cast<WPARAM>(&req), 0);
+  EXPECT_EQ((std::vector<std::string>{"C:\\Tools\\other.exe", "C:\\Users\\bob\\plan.doc"}), Dests(t.Read()));
+
+  const std::string json = t.WriteText(
+      "deploy.json",
+      "{\"format\": \"varnokel-rules\", \"version\": 1, \"rules\": ["
+      "{\"type\": \"file\", \"deny\": [\"open\"], \"dest\": \"D:\\\\Projects\"},"
+      "{\"type\": \"file\", \"deny\": [\"run\"], \"dest\": \"c:\\\\tools\\\\OTHER.exe\"},"
+      "{\"type\": \"registry\", \"system\": true, \"deny\": [\"modify\"], \"dest\": \"hkey_local_machine\\\\x\"}]}");
+  r = t.Vk("import \"" + json + "\"" + window);
+  ASSERT_EQ(0u, r.code) << r.out;
+  const std::vector<std::string> expected = {"D:\\Projects", "C:\\Tools\\other.exe", "C:\\Users\\bob\\plan.doc",
+                                             "hkey_local_machine\\x"};
+  EXPECT_EQ(expected, Rows(*dlg.files));
+
+  r = t.Vk("remove C:\\users\\BOB\\plan.doc" + window);
+  ASSERT_EQ(0u, r.code) << r.out;
+  EXPECT_EQ(3u, Rows(*dlg.files).size());
+  r = t.Vk("add --deny print C:\\Users\\bob\\plan.doc" + window);
+  ASSERT_EQ(0u, r.code) << r.out;
+
+  // The final write when the window goes keeps everything.
+  DestroyWindow(dlg.m_hWnd);
+  const RuleList final = t.Read();
+  EXPECT_EQ((std::vector<std::string>{"C:\\Users\\bob\\plan.doc", "D:\\Projects", "C:\\Tools\\other.exe",
+                                      "hkey_local_machine\\x"}),
+            Dests(final));
+  EXPECT_EQ(KIND_PRINT, final.front()->Kinds);
+  CDlgNotify::SetTickPeriod(CDlgNotify::kDefaultTickMs);
+}
+
+}  // namespace

@@ -1,0 +1,194 @@
+#include "vkctl/RuleStore.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "app/Messages.h"
+#include "framework/Handle.h"
+#include "rules/RuleFile.h"
+#include "rules/RuleJson.h"
+#include "settings/Settings.h"
+
+namespace {
+
+const char* MappingOrNull(const StoreOptions& o) { return o.mapping.empty() ? nullptr : o.mapping.c_str(); }
+
+bool OpenStore(const StoreOptions& options, CRuleFile& file, uint32_t access) {
+  if (file.Open(options.path.c_str(), MappingOrNull(options), RULE_FILE_SIZE, access, false) == 0) return true;
+  Complain("cannot open the rule file " + options.path);
+  return false;
+}
+
+// Reads the records of an open file; the caller holds what it needs to.
+bool ReadOpen(const StoreOptions& options, CRuleFile& file, RuleList& rules) {
+  uint32_t count = 0, offset = 0;
+  if (file.ReadRules(rules, &count, &offset) == -1) {
+    Complain(options.path + ": damaged record at data offset " + std::to_string(offset) + " (after rule " +
+             std::to_string(count) + ")");
+    return false;
+  }
+  return true;
+}
+
+bool SameRules(const RuleList& a, const RuleList& b) {
+  if (a.size() != b.size()) return false;
+  for (auto x = a.begin(), y = b.begin(); x != a.end(); ++x, ++y) {
+    if ((*x)->Type != (*y)->Type || (*x)->Kinds != (*y)->Kinds || (*x)->Mode != (*y)->Mode ||
+        (*x)->Source != (*y)->Source || (*x)->Dest != (*y)->Dest)
+      return false;
+  }
+  return true;
+}
+
+// Reads a password from the console without showing it.
+bool AskPassword(std::string& password) {
+  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  if (!GetConsoleMode(in, &mode)) return false;
+  fputs("Password: ", stderr);
+  fflush(stderr);
+  SetConsoleMode(in, mode & ~ENABLE_ECHO_INPUT);
+  char buf[260];
+  const bool got = fgets(buf, sizeof buf, stdin) != nullptr;
+  SetConsoleMode(in, mode);
+  fputs("\n", stderr);
+  if (!got) return false;
+  password = buf;
+  while (!password.empty() && (password.back() == '\n' || password.back() == '\r')) password.pop_back();
+  return true;
+}
+
+bool CheckPassword(const StoreOptions& options) {
+  const std::string expected = ReadPassword();
+  if (expected.empty()) return true;
+  std::string given = options.password;
+  if (!options.hasPassword && !AskPassword(given)) {
+    Complain("a settings password guards the rules: give it with --password; nothing written");
+    return false;
+  }
+  if (given != expected) {
+    Complain("wrong password; nothing written");
+    return false;
+  }
+  return true;
+}
+
+// The front end's main window: an unowned dialog with the program's title
+// (its message boxes have the same title but an owner).
+struct FrontEndSearch {
+  const std::string* title;
+  HWND found;
+};
+
+BOOL CALLBACK CheckFrontEnd(HWND hwnd, LPARAM lp) {
+  auto* s = reinterpret_cast<FrontEndSearch*>(lp);
+  char cls[16], text[256];
+  if (!GetClassNameA(hwnd, cls, sizeof cls) || strcmp(cls, "#32770") != 0) return TRUE;
+  if (GetWindow(hwnd, GW_OWNER) != nullptr) return TRUE;
+  GetWindowTextA(hwnd, text, sizeof text);
+  if (*s->title != text) return TRUE;
+  s->found = hwnd;
+  return FALSE;
+}
+
+HWND FindFrontEnd(const std::string& title) {
+  FrontEndSearch search{&title, nullptr};
+  EnumWindows(CheckFrontEnd, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+void NotifyFrontEnd(const StoreOptions& options) {
+  HWND front = FindFrontEnd(options.window);
+  if (!front) return;
+  // Sent, not posted: when it returns the front end has read the new rules,
+  // so its next write starts from them.
+  DWORD_PTR answer = 0;
+  if (!SendMessageTimeoutA(front, WM_QX5_ACTIVATE, 1, 0, SMTO_ABORTIFHUNG, 30000, &answer))
+    Complain("the running front end did not answer; it reads the rules at its next start");
+}
+
+}  // namespace
+
+void Complain(const std::string& text) {
+  fprintf(stderr, "vkctl: %s\n", text.c_str());
+  fflush(stderr);
+}
+
+bool ReadStore(const StoreOptions& options, RuleList& rules) {
+  CRuleFile file;
+  if (!OpenStore(options, file, CMappedFile::kAccessRead)) return false;
+  const bool ok = ReadOpen(options, file, rules);
+  file.CloseAfterWrite();
+  return ok;
+}
+
+int ChangeStore(const StoreOptions& options, const RuleChange& change) {
+  if (!CheckPassword(options)) return kVkFailed;
+  CRuleFile file;
+  if (!OpenStore(options, file, CMappedFile::kAccessReadWrite)) return kVkFailed;
+  bool written = false;
+  {
+    // Held from the read to the end of the write, so that no other writer
+    // comes in between. WriteRules takes it again (mutexes count their
+    // owner's waits), then the Read mutex.
+    MutexLock writeLock(file.WriteMutex());
+    RuleList rules;
+    if (!ReadOpen(options, file, rules)) return kVkFailed;
+    RuleList before;
+    for (const auto& r : rules) before.push_back(std::make_unique<RULEFILE_ITEM>(*r));
+    const ChangeResult result = change(rules);
+    if (result.status != kVkOk) return result.status;
+    if (result.changed && !SameRules(before, rules)) {
+      if (!RuleSetFits(rules)) {
+        Complain("the rules would take " + std::to_string(RuleSetBytes(rules)) + " bytes, the rule file holds " +
+                 std::to_string(RULE_FILE_SIZE - RULE_FILE_HEADER_SIZE - RULE_FILE_RESERVE) +
+                 " before its reserve; nothing written");
+        return kVkFailed;
+      }
+      if (file.WriteRules(rules) != 0) {
+        Complain("writing the rule file " + options.path + " failed");
+        return kVkFailed;
+      }
+      written = true;
+    }
+  }
+  file.CloseAfterWrite();
+  if (written) NotifyFrontEnd(options);
+  return kVkOk;
+}
+
+bool AnsiToUtf8(const std::string& in, std::string& out) {
+  if (in.empty()) {
+    out.clear();
+    return true;
+  }
+  const int wn = MultiByteToWideChar(CP_ACP, 0, in.data(), static_cast<int>(in.size()), nullptr, 0);
+  if (wn <= 0) return false;
+  std::wstring wide(static_cast<size_t>(wn), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, in.data(), static_cast<int>(in.size()), wide.data(), wn);
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wn, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return false;
+  std::string text(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wn, text.data(), n, nullptr, nullptr);
+  out = std::move(text);
+  return true;
+}
+
+bool Utf8ToAnsi(const std::string& in, std::string& out) {
+  if (in.empty()) {
+    out.clear();
+    return true;
+  }
+  const int wn = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()), nullptr, 0);
+  if (wn <= 0) return false;
+  std::wstring wide(static_cast<size_t>(wn), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()), wide.data(), wn);
+  BOOL usedDefault = FALSE;
+  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wn, nullptr, 0, nullptr, &usedDefault);
+  if (n <= 0 || usedDefault) return false;
+  std::string text(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wn, text.data(), n, nullptr, nullptr);
+  out = std::move(text);
+  return true;
+}

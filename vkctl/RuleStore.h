@@ -1,0 +1,52 @@
+// vkctl's access to the rule file: reads under the Read mutex, changes as
+// one read-modify-write under the Write mutex (the front end's order: Write,
+// then Read), and the reload request to a running front end afterwards.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "rules/RuleRecord.h"
+
+// vkctl's exit codes.
+enum VkExit {
+  kVkOk = 0,
+  kVkDenied = 1,  // `vkctl test`: some rule denies the access
+  kVkFailed = 2,  // bad usage, bad input, or nothing could be done
+};
+
+struct StoreOptions {
+  std::string path;      // the rule file; default the system directory's
+  std::string mapping;   // mapping name; empty = the file name
+  std::string window;    // title of the front end's main window
+  std::string password;  // given with --password
+  bool hasPassword = false;
+};
+
+// Prints "vkctl: <text>" as one line on stderr.
+void Complain(const std::string& text);
+
+// Reads every rule. False (with a message printed) when the file cannot be
+// opened or holds a damaged record.
+bool ReadStore(const StoreOptions& options, RuleList& rules);
+
+// What a change did: kVkOk with or without a change, or kVkFailed (the
+// callback has printed why; nothing is written).
+struct ChangeResult {
+  int status = kVkOk;
+  bool changed = false;
+};
+using RuleChange = std::function<ChangeResult(RuleList& rules)>;
+
+// Checks the settings password, then reads the rules, lets change edit
+// them, and writes them back when it changed them and they fit before the
+// reserve, all under the Write mutex. After a write, asks a running front
+// end to reload. Returns the exit code.
+int ChangeStore(const StoreOptions& options, const RuleChange& change);
+
+// Converts between the system code page and UTF-8. False when the text
+// cannot be converted (then out is unchanged).
+bool AnsiToUtf8(const std::string& in, std::string& out);
+bool Utf8ToAnsi(const std::string& in, std::string& out);
