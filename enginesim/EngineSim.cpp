@@ -44,6 +44,10 @@ const char kUsage[] =
     "                                          \" -seq <number>\" counted from S\n"
     "        --demo                            an endless slow stream (2 to 5\n"
     "                                          records a second) until killed\n"
+    "  send --message NAME --window HWND [--wparam N] [--lparam N]\n"
+    "      Sends the registered window message NAME to the window HWND\n"
+    "      with those parameters (as any other program can) and prints the\n"
+    "      answer.\n"
     "\n"
     "exit codes: 0 done; 1 the file or mapping could not be opened;\n"
     "  2 bad command line; 3 no running front end; 4 the rule file holds a\n"
@@ -68,6 +72,8 @@ int main(int argc, char** argv) {
     rc = CommandReload(args);
   } else if (command == "log") {
     rc = CommandLog(args);
+  } else if (command == "send") {
+    rc = CommandSend(args);
   } else if (command == "--help" || command == "help") {
     fputs(kUsage, stdout);
     return kExitOk;

@@ -25,3 +25,4 @@ bool ParseNumber(const std::string& text, unsigned long& value);
 int CommandRules(Args args);
 int CommandReload(Args args);
 int CommandLog(Args args);
+int CommandSend(Args args);
