@@ -4,6 +4,7 @@
 // thread.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "common/TestSupport.h"
@@ -330,7 +331,13 @@ TEST(ListCtrlStyled, AnotherProgramsMessageWithAnyParametersRunsNothing) {
   ListHost host;
   L& list = host.list_;
   const std::string window = std::to_string(reinterpret_cast<uintptr_t>(list.GetSafeHwnd()));
-  for (const char* lparam : {"0x4141414141", "1", "0xFFFFFFFFFFFFFFF0"}) {
+  // Besides pointers to nowhere, one that points at a function object of
+  // this process (an address a sender might guess): nothing may run it.
+  static bool planted = false;
+  const std::function<void()> plant = [] { planted = true; };
+  const std::string plantAt = std::to_string(reinterpret_cast<uintptr_t>(&plant));
+  for (const std::string& lparam : {std::string("0x4141414141"), std::string("1"), plantAt,
+                                    std::string("0xFFFFFFFFFFFFFFF0")}) {
     Process sender;
     ASSERT_TRUE(StartHelper(sender, "engine-sim.exe",
                             std::string("send --message Varnokel.StyledList.RunOnOwner --window ") + window +
@@ -341,6 +348,7 @@ TEST(ListCtrlStyled, AnotherProgramsMessageWithAnyParametersRunsNothing) {
     GetExitCodeProcess(sender.process, &code);
     EXPECT_EQ(0u, code) << lparam;  // answered, not crashed
   }
+  EXPECT_FALSE(planted) << "the message ran what its lParam pointed at";
   // Calls from another thread still go through, while the other program
   // keeps sending.
   bool done = false;
@@ -350,7 +358,8 @@ TEST(ListCtrlStyled, AnotherProgramsMessageWithAnyParametersRunsNothing) {
   });
   Process sender;
   ASSERT_TRUE(StartHelper(sender, "engine-sim.exe",
-                          "send --message Varnokel.StyledList.RunOnOwner --window " + window + " --lparam 0x10"));
+                          "send --message Varnokel.StyledList.RunOnOwner --window " + window + " --lparam 0x10",
+                          MakeTempDir("send") + "\\out.txt"));
   ASSERT_TRUE(PumpUntil([&] { return done && WaitForSingleObject(sender.process, 0) == WAIT_OBJECT_0; }, 20000));
   worker.join();
   EXPECT_EQ(50, list.RowCount());
