@@ -18,8 +18,25 @@
 namespace {
 
 // Lower-cases with the letter rules of the system's code page (a path may
-// hold letters beyond ASCII).
+// hold letters beyond ASCII). In a code page of single bytes every byte is
+// lowered alone, through a table made once by the system's call; other code
+// pages go through the call itself.
 void LowerSystem(char* text, size_t length) {
+  struct Table {
+    bool singleByte = false;
+    char map[256];
+    Table() {
+      CPINFO info{};
+      singleByte = GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 1;
+      for (int i = 0; i < 256; ++i) map[i] = static_cast<char>(i);
+      if (singleByte) CharLowerBuffA(map + 1, 255);
+    }
+  };
+  static const Table table;
+  if (table.singleByte) {
+    for (size_t i = 0; i < length; ++i) text[i] = table.map[static_cast<unsigned char>(text[i])];
+    return;
+  }
   while (length > 0) {
     const DWORD part = length > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<DWORD>(length);
     CharLowerBuffA(text, part);
@@ -214,10 +231,13 @@ void CLogReadThread::Body() {
 void CLogReadThread::WriteTextLog(const LOGFILE_ITEM& item) {
   if (textLog_ == INVALID_HANDLE_VALUE) return;
   // Text lines: every line end is written as CR LF.
-  for (char c : TextLogLine(item)) {
-    if (c == '\n') pending_ += '\r';
-    pending_ += c;
+  const std::string line = TextLogLine(item);
+  size_t from = 0;
+  for (size_t at; (at = line.find('\n', from)) != std::string::npos; from = at + 1) {
+    pending_.append(line, from, at - from);
+    pending_ += "\r\n";
   }
+  pending_.append(line, from, std::string::npos);
   if (pending_.size() >= 64 * 1024) FlushTextLog();
 }
 

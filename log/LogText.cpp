@@ -74,7 +74,10 @@ bool IsOwnRecord(std::string_view text, std::string_view ownerPathLower) {
 bool IsOwnRecord(std::string_view text, std::string_view ownerPathLower, LowerCaseFn lower) {
   std::string owner(UpToNul(ownerPathLower));
   if (owner.empty()) return false;
-  std::string lowered(UpToNul(text));
+  // Only an occurrence that starts before the limit counts, so only the
+  // bytes it can cover are looked at.
+  text = UpToNul(text);
+  std::string lowered(text.substr(0, LOG_OWN_RECORD_LIMIT - 1 + owner.size()));
   lower(owner.data(), owner.size());
   lower(lowered.data(), lowered.size());
   const size_t at = lowered.find(owner);
