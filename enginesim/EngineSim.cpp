@@ -55,6 +55,10 @@ const char kUsage[] =
     "      signals the written event and prints the decision. Exit code 0\n"
     "      approved, 1 denied, 2 bad command line, 5 a file could not be\n"
     "      opened.\n"
+    "  send --message NAME --window HWND [--wparam N] [--lparam N]\n"
+    "      Sends the registered window message NAME to the window HWND\n"
+    "      with those parameters (as any other program can) and prints the\n"
+    "      answer.\n"
     "\n"
     "exit codes: 0 done; 1 the file or mapping could not be opened;\n"
     "  2 bad command line; 3 no running front end; 4 the rule file holds a\n"
@@ -81,6 +85,8 @@ int main(int argc, char** argv) {
     rc = CommandLog(args);
   } else if (command == "access") {
     rc = CommandAccess(args);
+  } else if (command == "send") {
+    rc = CommandSend(args);
   } else if (command == "--help" || command == "help") {
     fputs(kUsage, stdout);
     return kExitOk;

@@ -37,3 +37,4 @@ int CommandRules(Args args);
 int CommandReload(Args args);
 int CommandLog(Args args);
 int CommandAccess(Args args);
+int CommandSend(Args args);

@@ -107,9 +107,14 @@ bool CDlgPageLog::StopReader() {
       CDlgNotify notify(m_hWnd, &job, LoadStr(IDS_STOPPING_LOG_READER));
       inTime = notify.DoModal() == IDOK;
     }
-    // Never killed: a reader that is late still ends at its next wait. Go
-    // on dispatching what it sends until then.
-    reader_.WaitForEndDispatching();
+    // Not killed: a reader that is late still ends at its next wait, and
+    // what it sends is dispatched until then. One that is stuck where the
+    // quit event cannot reach it is given up after the limit, so that the
+    // program's end (with its rules and settings saved) never waits on it.
+    if (!reader_.WaitForEndDispatching(CLogReadThread::kStopLimitMs)) {
+      reader_.Abandon();
+      inTime = false;
+    }
     if (ended) CloseHandle(ended);
   }
   if (logFile_) {

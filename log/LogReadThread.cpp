@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <exception>
 
 #include "crash/ExceptionGuard.h"
@@ -16,29 +17,35 @@
 
 namespace {
 
-std::string LowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
+// Lower-cases with the letter rules of the system's code page (a path may
+// hold letters beyond ASCII). In a code page of single bytes every byte is
+// lowered alone, through a table made once by the system's call; other code
+// pages go through the call itself.
+void LowerSystem(char* text, size_t length) {
+  struct Table {
+    bool singleByte = false;
+    char map[256];
+    Table() {
+      CPINFO info{};
+      singleByte = GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 1;
+      for (int i = 0; i < 256; ++i) map[i] = static_cast<char>(i);
+      if (singleByte) CharLowerBuffA(map + 1, 255);
+    }
+  };
+  static const Table table;
+  if (table.singleByte) {
+    for (size_t i = 0; i < length; ++i) text[i] = table.map[static_cast<unsigned char>(text[i])];
+    return;
+  }
+  while (length > 0) {
+    const DWORD part = length > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<DWORD>(length);
+    CharLowerBuffA(text, part);
+    text += part;
+    length -= part;
+  }
 }
 
-// Locks the list's window updates while a batch of rows goes in.
-class RedrawLock {
- public:
-  explicit RedrawLock(HWND list) : list_(list) {
-    if (list_) SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
-  }
-  ~RedrawLock() {
-    if (!list_) return;
-    SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list_, nullptr, FALSE);
-  }
-  RedrawLock(const RedrawLock&) = delete;
-  RedrawLock& operator=(const RedrawLock&) = delete;
-
- private:
-  HWND list_;
-};
+bool IsOwn(std::string_view text, const std::string& ownerLower) { return IsOwnRecord(text, ownerLower, &LowerSystem); }
 
 }  // namespace
 
@@ -47,26 +54,48 @@ CLogReadThread::CLogReadThread()
 
 CLogReadThread::~CLogReadThread() {
   // The owner stops the thread before destroying it; a thread that is still
-  // running here would use freed memory, so ask it to end and wait.
-  if (m_hThread && !WaitForEnd(0)) {
+  // running here would use freed memory, so ask it to end and wait, within
+  // the same bound as the page's stop.
+  if (m_hThread && !abandoned_ && !WaitForEnd(0)) {
     RequestStop();
-    WaitForEndDispatching();
+    if (!WaitForEndDispatching(kStopLimitMs)) Abandon();
   }
 }
 
-void CLogReadThread::WaitForEndDispatching() const {
+bool CLogReadThread::WaitForEndDispatching(DWORD ms) const {
   // The reader may be inside a call to the list, which this thread has to
   // dispatch for it to return.
+  const ULONGLONG start = GetTickCount64();
   while (!WaitForEnd(0)) {
+    const ULONGLONG spent = GetTickCount64() - start;
+    if (ms != INFINITE && spent >= ms) return false;
+    const DWORD slice = ms == INFINITE ? 1000 : static_cast<DWORD>(std::min<ULONGLONG>(ms - spent, 1000));
     HANDLE thread = m_hThread;
-    MsgWaitForMultipleObjects(1, &thread, FALSE, 1000, QS_ALLINPUT);
+    MsgWaitForMultipleObjects(1, &thread, FALSE, slice, QS_ALLINPUT);
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }
   }
+  return true;
 }
+
+void CLogReadThread::Abandon() {
+  if (!m_hThread || abandoned_) return;
+  abandoned_ = true;
+  // Not killed: a thread ended in the middle of a call can leave a lock of
+  // the process held. Suspended where it is stuck, it never returns into
+  // memory that its owner frees afterwards.
+  SuspendThread(m_hThread);
+  Trace("DlgPageLog - CLogReadThread: the reader did not stop in time and was left\n");
+}
+
+namespace {
+std::atomic<CLogReadThread::IconLookup> g_iconLookup{nullptr};
+}  // namespace
+
+void CLogReadThread::SetIconLookup(IconLookup lookup) { g_iconLookup = lookup; }
 
 bool CLogReadThread::Quit(DWORD waitMs) const { return WaitForSingleObject(quit_.Get(), waitMs) == WAIT_OBJECT_0; }
 
@@ -82,9 +111,10 @@ int CLogReadThread::Run() {
     } catch (...) {
       Trace("DlgPageLog - CLogReadThread::Run:unknown exception\n");
     }
-    if (textLog_) {
-      fclose(textLog_);
-      textLog_ = nullptr;
+    FlushTextLog();
+    if (textLog_ != INVALID_HANDLE_VALUE) {
+      CloseHandle(textLog_);
+      textLog_ = INVALID_HANDLE_VALUE;
     }
     if (m_pParams && m_pParams->logFile) m_pParams->logFile->SetCancelEvent(nullptr);
     if (SUCCEEDED(com)) CoUninitialize();
@@ -126,7 +156,8 @@ int CLogReadThread::ReadBatch() {
 void CLogReadThread::Body() {
   summaryFormat_ = LoadStr(IDS_ITEMS_NOT_DISPLAYED);
   if (summaryFormat_.empty()) summaryFormat_ = "%d Items Not Displayed, Saved in This Log File";
-  ownerLower_ = LowerAscii(ownerPathSet_ ? ownerPath_ : ModulePath());
+  ownerLower_ = ownerPathSet_ ? ownerPath_ : ModulePath();
+  LowerSystem(ownerLower_.data(), ownerLower_.size());
   if (ownerLower_.size() > MAX_PATH) ownerLower_.resize(MAX_PATH);
 
   if (g_bLogIntoFile.load()) {
@@ -135,7 +166,11 @@ void CLogReadThread::Body() {
       if (textLogPath_.size() > LOG_MAX_TEXT) textLogPath_.resize(LOG_MAX_TEXT);
       textLogPath_ += ".log";
     }
-    textLog_ = fopen(textLogPath_.c_str(), "a");
+    // Appended through the system's file calls, not the C library's
+    // streams: a reader stuck in a write (a share that stopped answering)
+    // then holds no lock that the program's end would wait for.
+    textLog_ = CreateFileA(textLogPath_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   }
   if (!m_pParams || !m_pParams->logFile || !m_pParams->list) return;
   ReaderParams& p = *m_pParams;
@@ -157,7 +192,7 @@ void CLogReadThread::Body() {
     while (*p.batchCount == kBatch) {
       notShown += kBatch;
       for (const auto& item : *p.itemList)
-        if (!IsOwnRecord(item->text, ownerLower_)) WriteTextLog(*item);
+        if (!IsOwn(item->text, ownerLower_)) WriteTextLog(*item);
       if ((quit = Quit(0))) break;
       ReadBatch();
     }
@@ -165,55 +200,68 @@ void CLogReadThread::Body() {
       // Records already taken still reach the text log.
       if (*p.batchCount < kBatch)
         for (const auto& item : *p.itemList)
-          if (!IsOwnRecord(item->text, ownerLower_)) WriteTextLog(*item);
+          if (!IsOwn(item->text, ownerLower_)) WriteTextLog(*item);
       break;
     }
+    // Every line taken is on disk before the rows are made: their icon
+    // lookups can take long (the shell, for a path on a network).
+    std::vector<const LOGFILE_ITEM*> shown;
+    if (*p.batchCount > 0) {
+      for (const auto& item : *p.itemList) {
+        if (IsOwn(item->text, ownerLower_)) continue;
+        WriteTextLog(*item);
+        shown.push_back(item.get());
+      }
+    }
+    FlushTextLog();
+    // The rows go into the list in one call on the list's thread.
+    std::vector<PreparedRow> rows;
     if (notShown > 0) {
-      AddSummaryRow(notShown);
+      rows.push_back(SummaryRow(notShown));
       notShown = 0;
     }
-    if (*p.batchCount > 0) {
-      if (p.list->RowCount() > kMaxRows) p.list->DeleteAllRows();
-      // Follow the newest row only when the user was looking at the end.
-      const int before = p.list->RowCount();
-      const HWND listWnd = p.list->GetSafeHwnd();
-      bool atEnd = before == 0;
-      if (!atEnd && listWnd) {
-        const int top = static_cast<int>(SendMessageA(listWnd, LVM_GETTOPINDEX, 0, 0));
-        const int perPage = static_cast<int>(SendMessageA(listWnd, LVM_GETCOUNTPERPAGE, 0, 0));
-        atEnd = top + perPage >= before;
-      }
-      {
-        RedrawLock lock(listWnd);
-        for (const auto& item : *p.itemList) {
-          if (IsOwnRecord(item->text, ownerLower_)) continue;
-          WriteTextLog(*item);
-          ShowRecord(*item);
-        }
-      }
-      if (atEnd && listWnd) {
-        const int count = p.list->RowCount();
-        if (count > 0) SendMessageA(listWnd, LVM_ENSUREVISIBLE, static_cast<WPARAM>(count - 1), FALSE);
-      }
-    }
-    // Every line taken is on disk before the next pass, whatever happens
-    // to the program afterwards.
-    if (textLog_) fflush(textLog_);
+    for (const LOGFILE_ITEM* item : shown) rows.push_back(RecordRow(*item));
+    if (!rows.empty() && !Quit(0)) ShowRows(rows);
     p.itemList->clear();
     if (Quit(kPollMs)) break;
   }
-  if (textLog_) fflush(textLog_);
+  FlushTextLog();
 }
 
 void CLogReadThread::WriteTextLog(const LOGFILE_ITEM& item) {
-  if (!textLog_) return;
+  if (textLog_ == INVALID_HANDLE_VALUE) return;
+  // Text lines: every line end is written as CR LF.
   const std::string line = TextLogLine(item);
-  fwrite(line.data(), 1, line.size(), textLog_);
+  size_t from = 0;
+  for (size_t at; (at = line.find('\n', from)) != std::string::npos; from = at + 1) {
+    pending_.append(line, from, at - from);
+    pending_ += "\r\n";
+  }
+  pending_.append(line, from, std::string::npos);
+  if (pending_.size() >= 64 * 1024) FlushTextLog();
+}
+
+void CLogReadThread::FlushTextLog() {
+  if (textLog_ == INVALID_HANDLE_VALUE || pending_.empty()) {
+    pending_.clear();
+    return;
+  }
+  const char* data = pending_.data();
+  size_t left = pending_.size();
+  while (left > 0) {
+    DWORD wrote = 0;
+    if (!WriteFile(textLog_, data, static_cast<DWORD>(std::min<size_t>(left, 1 << 20)), &wrote, nullptr) || !wrote)
+      break;
+    data += wrote;
+    left -= wrote;
+  }
+  pending_.clear();
 }
 
 int CLogReadThread::IconOf(const std::string& path) {
   auto found = icons_.find(path);
   if (found != icons_.end()) return found->second;
+  if (IconLookup lookup = g_iconLookup.load()) return lookup(path);
   SHFILEINFOA info{};
   int index = 0;
   if (SHGetFileInfoA(path.c_str(), 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON)) {
@@ -228,33 +276,66 @@ int CLogReadThread::IconOf(const std::string& path) {
   return index;
 }
 
-void CLogReadThread::AddSummaryRow(uint32_t notShown) {
-  CListCtrlStyled& list = *m_pParams->list;
-  const int row = list.InsertRow(list.RowCount(), "Items Saved");
-  if (row < 0) return;
-  list.SetCellImage(row, 0, IconOf(textLogPath_));
-  list.SetCellText(row, 4, textLogPath_.c_str());
+CLogReadThread::PreparedRow CLogReadThread::SummaryRow(uint32_t notShown) {
+  PreparedRow row;
+  row.first = "Items Saved";
+  row.image = IconOf(textLogPath_);
   char text[256];
   snprintf(text, sizeof text, summaryFormat_.c_str(), static_cast<int>(notShown));
-  list.SetCellText(row, 2, text);
-  list.SetRowBackground(row, kSummaryColour, false);
-  list.SetRowStyle(row, CListCtrlStyled::kBackColour, true);
+  row.texts = {{4, textLogPath_}, {2, text}};
+  row.coloured = true;
+  row.back = kSummaryColour;
+  return row;
 }
 
-void CLogReadThread::ShowRecord(const LOGFILE_ITEM& item) {
-  CListCtrlStyled& list = *m_pParams->list;
-  const int row = list.InsertRow(list.RowCount(), LOG_ROW_PLACEHOLDER);
-  if (row < 0) return;
-  list.SetCellText(row, 1, TypeName(item.type).c_str());
+CLogReadThread::PreparedRow CLogReadThread::RecordRow(const LOGFILE_ITEM& item) {
+  PreparedRow row;
+  row.first = LOG_ROW_PLACEHOLDER;
+  row.texts.emplace_back(1, TypeName(item.type));
   const LogTextParts parts = SplitLogText(item.text);
-  if (parts.fields < 1) return;
-  list.SetCellText(row, 0, parts.time.c_str());
-  if (parts.fields < 2) return;
-  list.SetCellText(row, 2, parts.process.c_str());
-  list.SetCellImage(row, 0, IconOf(parts.process));
-  if (parts.fields < 3) return;
-  list.SetCellText(row, 3, ActionText(parts.actionPrefix, item.action).c_str());
-  list.SetRowBackground(row, LogRowColour(item.action, g_clrRun.load(), g_clrRead.load(), g_clrWrite.load()), false);
-  list.SetRowStyle(row, CListCtrlStyled::kBackColour, true);
-  list.SetCellText(row, 4, parts.detail.c_str());
+  if (parts.fields < 1) return row;
+  row.first = parts.time;
+  if (parts.fields < 2) return row;
+  row.texts.emplace_back(2, parts.process);
+  row.image = IconOf(parts.process);
+  if (parts.fields < 3) return row;
+  row.texts.emplace_back(3, ActionText(parts.actionPrefix, item.action));
+  row.texts.emplace_back(4, parts.detail);
+  row.coloured = true;
+  row.back = LogRowColour(item.action, g_clrRun.load(), g_clrRead.load(), g_clrWrite.load());
+  return row;
+}
+
+void CLogReadThread::ShowRows(const std::vector<PreparedRow>& rows) {
+  CListCtrlStyled& list = *m_pParams->list;
+  list.OnOwnerThread([&] {
+    const HWND wnd = list.GetSafeHwnd();
+    if (!wnd) return;
+    // Follow the newest row only when the user was looking at the end.
+    const int before = list.RowCount();
+    bool atEnd = before == 0;
+    if (!atEnd) {
+      const int top = static_cast<int>(SendMessageA(wnd, LVM_GETTOPINDEX, 0, 0));
+      const int perPage = static_cast<int>(SendMessageA(wnd, LVM_GETCOUNTPERPAGE, 0, 0));
+      atEnd = top + perPage >= before;
+    }
+    // Nothing is drawn until the new rows are in: the purged list is never
+    // shown empty.
+    SendMessageA(wnd, WM_SETREDRAW, FALSE, 0);
+    if (before > kMaxRows) list.DeleteAllRows(false);
+    for (const PreparedRow& r : rows) {
+      const int row = list.InsertRow(list.RowCount(), r.first.c_str());
+      if (row < 0) continue;
+      for (const auto& [column, text] : r.texts) list.SetCellText(row, column, text.c_str());
+      if (r.image >= 0) list.SetCellImage(row, 0, r.image);
+      if (r.coloured) {
+        list.SetRowBackground(row, r.back, false);
+        list.SetRowStyle(row, CListCtrlStyled::kBackColour, false);
+      }
+    }
+    SendMessageA(wnd, WM_SETREDRAW, TRUE, 0);
+    const int count = list.RowCount();
+    if (atEnd && count > 0) SendMessageA(wnd, LVM_ENSUREVISIBLE, static_cast<WPARAM>(count - 1), FALSE);
+    InvalidateRect(wnd, nullptr, FALSE);
+  });
 }

@@ -7,9 +7,12 @@
 // Stopping: the page sets the quit event (manual-reset). Every wait of the
 // reader watches it: the wait for the first signal, the pauses between polls
 // and the log's Read mutex (through the log file's cancel event). The reader
-// then ends by itself, releasing everything; it is never killed. Its calls
-// into the list are messages to the page's thread, which keeps dispatching
-// them while it waits (behind the progress window).
+// then ends by itself, releasing everything. Its calls into the list are
+// messages to the page's thread, which keeps dispatching them while it waits
+// (behind the progress window). A reader stuck where the quit event cannot
+// reach it (a shell lookup or a write on a network share that never
+// returns) is given up after a bound: it is suspended, so that it never
+// touches what the page frees, and left to the process's end.
 #pragma once
 
 #include <atomic>
@@ -17,6 +20,8 @@
 #include <cstdio>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "app/BaseThread.h"
 #include "framework/Handle.h"
@@ -45,6 +50,8 @@ class CLogReadThread : public CBaseThread {
   static constexpr uint32_t kBatch = 100;
   static constexpr int kMaxRows = 1000;
   static constexpr COLORREF kSummaryColour = LOG_SUMMARY_COLOUR;
+  // How long a stop may take after the progress window has closed.
+  static constexpr DWORD kStopLimitMs = 1500;
 
   CLogReadThread();
   ~CLogReadThread() override;
@@ -54,8 +61,18 @@ class CLogReadThread : public CBaseThread {
   // Asks the reader to end; it does so at its next wait.
   void RequestStop() const { SetEvent(quit_.Get()); }
   HANDLE QuitEvent() const { return quit_.Get(); }
-  // Waits for the thread to end while dispatching this thread's messages.
-  void WaitForEndDispatching() const;
+  // Waits for the thread to end while dispatching this thread's messages;
+  // false when it has not ended within ms.
+  bool WaitForEndDispatching(DWORD ms = INFINITE) const;
+  // Gives up a reader that did not end: it never runs again and is not
+  // waited for. The process's end takes it.
+  void Abandon();
+  bool Abandoned() const { return abandoned_; }
+
+  // Finds the system icon index of a path; tests replace it (null: the
+  // shell's lookup).
+  using IconLookup = int (*)(const std::string& path);
+  static void SetIconLookup(IconLookup lookup);
   // Set by the reader (twice, as it ends) so that a waiter sees it.
   HANDLE StopEvent() const { return stop_.Get(); }
 
@@ -88,8 +105,21 @@ class CLogReadThread : public CBaseThread {
   // lap there, and never takes the same lap twice.
   int ReadBatch();
   void WriteTextLog(const LOGFILE_ITEM& item);
-  void AddSummaryRow(uint32_t notShown);
-  void ShowRecord(const LOGFILE_ITEM& item);
+  void FlushTextLog();
+  // A row as it goes into the list: the first column's text, other
+  // columns' texts, the first column's image (-1: none) and the background.
+  struct PreparedRow {
+    std::string first;
+    std::vector<std::pair<int, std::string>> texts;
+    int image = -1;
+    bool coloured = false;
+    COLORREF back = 0;
+  };
+  PreparedRow SummaryRow(uint32_t notShown);
+  PreparedRow RecordRow(const LOGFILE_ITEM& item);
+  // Empties the list first when it holds more than kMaxRows rows; follows
+  // the end when the user was there.
+  void ShowRows(const std::vector<PreparedRow>& rows);
   int IconOf(const std::string& path);
 
   UniqueHandle quit_;
@@ -98,11 +128,13 @@ class CLogReadThread : public CBaseThread {
   std::string ownerPath_;
   bool ownerPathSet_ = false;
   bool textLogPathSet_ = false;
+  bool abandoned_ = false;
 
   // Reader-local state.
   std::string ownerLower_;
   std::string summaryFormat_;
-  FILE* textLog_ = nullptr;
+  HANDLE textLog_ = INVALID_HANDLE_VALUE;
+  std::string pending_;  // text-log bytes not written yet
   std::unordered_map<std::string, int> icons_;
   std::atomic<uint64_t> recordsTaken_{0};
   std::atomic<uint64_t> wraps_{0};

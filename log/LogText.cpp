@@ -17,11 +17,6 @@ std::string_view UpToNul(std::string_view s) {
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = LowerAscii(c);
-  return out;
-}
 
 }  // namespace
 
@@ -71,9 +66,21 @@ LogTextParts SplitLogText(std::string_view text) {
 }
 
 bool IsOwnRecord(std::string_view text, std::string_view ownerPathLower) {
-  const std::string owner = Lower(UpToNul(ownerPathLower));
+  return IsOwnRecord(text, ownerPathLower, [](char* s, size_t n) {
+    for (size_t i = 0; i < n; ++i) s[i] = LowerAscii(s[i]);
+  });
+}
+
+bool IsOwnRecord(std::string_view text, std::string_view ownerPathLower, LowerCaseFn lower) {
+  std::string owner(UpToNul(ownerPathLower));
   if (owner.empty()) return false;
-  const size_t at = Lower(UpToNul(text)).find(owner);
+  // Only an occurrence that starts before the limit counts, so only the
+  // bytes it can cover are looked at.
+  text = UpToNul(text);
+  std::string lowered(text.substr(0, LOG_OWN_RECORD_LIMIT - 1 + owner.size()));
+  lower(owner.data(), owner.size());
+  lower(lowered.data(), lowered.size());
+  const size_t at = lowered.find(owner);
   return at != std::string::npos && at < LOG_OWN_RECORD_LIMIT;
 }
 

@@ -46,7 +46,13 @@ LogTextParts SplitLogText(std::string_view text);
 
 // True when the record is the program's own: ownerPathLower is not empty and
 // its first occurrence in the lower-cased text starts before byte 25.
+// Lower-cases ASCII letters only.
 bool IsOwnRecord(std::string_view text, std::string_view ownerPathLower);
+// The same with the letter rules of the caller's choice (the system code
+// page's on Windows: the program path may hold other letters). lower
+// changes length bytes in place.
+using LowerCaseFn = void (*)(char* text, size_t length);
+bool IsOwnRecord(std::string_view text, std::string_view ownerPathLower, LowerCaseFn lower);
 
 // Row background for a record's action bits: Modify -> clrWrite, else Run ->
 // clrRun, else Read -> clrRead, else white.

@@ -5,11 +5,7 @@
 namespace {
 
 std::atomic<long> g_liveRecords{0};
-
-UINT RunOnOwnerMessage() {
-  static const UINT msg = RegisterWindowMessageA("Varnokel.StyledList.RunOnOwner");
-  return msg;
-}
+std::atomic<long> g_crossThreadCalls{0};
 
 // The font of one level: the list font with that level's variations.
 LOGFONTA FontFromFlags(const LOGFONTA& base, uint32_t flags) {
@@ -72,12 +68,65 @@ CListCtrlStyled::~CListCtrlStyled() {
   if (m_hWnd) DeleteAllRows();
 }
 
+UINT CListCtrlStyled::RunQueuedMessage() {
+  static const UINT msg = RegisterWindowMessageA("Varnokel.StyledList.RunOnOwner");
+  return msg;
+}
+
+long CListCtrlStyled::CrossThreadCalls() { return g_crossThreadCalls.load(); }
+
 void CListCtrlStyled::OnOwnerThread(const std::function<void()>& fn) const {
-  if (!m_hWnd || GetWindowThreadProcessId(m_hWnd, nullptr) == GetCurrentThreadId()) {
+  HWND hwnd = m_hWnd;
+  if (!hwnd || GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId()) {
     fn();
     return;
   }
-  SendMessageA(m_hWnd, RunOnOwnerMessage(), 0, reinterpret_cast<LPARAM>(&fn));
+  ++g_crossThreadCalls;
+  QueuedCall call{&fn};
+  {
+    std::lock_guard<std::mutex> lock(queueLock_);
+    queue_.push_back(&call);
+  }
+  // The window's thread runs every queued call when the message arrives,
+  // ours among them (it may already have, for a message sent by someone
+  // else). A window that is gone runs nothing.
+  SendMessageA(hwnd, RunQueuedMessage(), 0, 0);
+  std::unique_lock<std::mutex> lock(queueLock_);
+  if (!call.running) {
+    // Never taken: the window went away. The call is dropped.
+    for (auto it = queue_.begin(); it != queue_.end(); ++it) {
+      if (*it == &call) {
+        queue_.erase(it);
+        break;
+      }
+    }
+    return;
+  }
+  queueDone_.wait(lock, [&] { return call.done; });
+}
+
+void CListCtrlStyled::RunQueued() const {
+  for (;;) {
+    QueuedCall* call = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(queueLock_);
+      if (queue_.empty()) return;
+      call = queue_.front();
+      queue_.pop_front();
+      call->running = true;
+    }
+    try {
+      (*call->fn)();
+    } catch (...) {
+      // The caller's function does not throw; a fault here must not leave
+      // the caller waiting.
+    }
+    {
+      std::lock_guard<std::mutex> lock(queueLock_);
+      call->done = true;
+    }
+    queueDone_.notify_all();
+  }
 }
 
 int CListCtrlStyled::RowCount() const { return m_hWnd ? ListView_GetItemCount(m_hWnd) : 0; }
@@ -261,12 +310,12 @@ bool CListCtrlStyled::DeleteRow(int row) {
   return ok;
 }
 
-void CListCtrlStyled::DeleteAllRows() {
+void CListCtrlStyled::DeleteAllRows(bool lockRedraw) {
   OnOwnerThread([&] {
     if (!m_hWnd) return;
     // From the top, one by one, so that every row's records go with it;
     // without redrawing in between (each deletion would scroll the rest).
-    const bool visible = IsWindowVisible(m_hWnd) != FALSE;
+    const bool visible = lockRedraw && IsWindowVisible(m_hWnd) != FALSE;
     if (visible) SendMessageA(m_hWnd, WM_SETREDRAW, FALSE, 0);
     for (int n = ListView_GetItemCount(m_hWnd); n > 0; --n) {
       StyleRecord* main = MainRecord(0);
@@ -492,8 +541,10 @@ bool CListCtrlStyled::OnReflectedMessage(UINT msg, WPARAM, LPARAM lp, LRESULT& r
 }
 
 LRESULT CListCtrlStyled::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == RunOnOwnerMessage() && lp) {
-    (*reinterpret_cast<const std::function<void()>*>(lp))();
+  if (msg == RunQueuedMessage()) {
+    // wParam and lParam are not looked at: the calls come from the queue,
+    // which only this process fills.
+    RunQueued();
     return 0;
   }
   if (msg == WM_DESTROY) DeleteAllRows();

@@ -7,16 +7,22 @@
 // Every row's item data is a pointer to its main record (the style of the
 // first cell, with the records of the other cells). The records are changed
 // and read only on the thread that owns the window: calls from another
-// thread (the log reader) are carried over to it with a sent message, so a
-// paint never sees a record or font half-changed.
+// thread (the log reader) wait in a locked queue of this control and a sent
+// message only tells the window's thread to run what is queued, so a paint
+// never sees a record or font half-changed. The message carries nothing:
+// whoever else sends it (any program can) makes the window run only calls
+// that this process queued.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdint>
+#include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "framework/Window.h"
@@ -87,7 +93,9 @@ class CListCtrlStyled : public CWindow {
   // The selected style of a row's style record (column -1) or of a cell.
   void SetSelectedStyle(int row, int column, uint32_t flags, COLORREF text, COLORREF back);
   bool DeleteRow(int row);
-  void DeleteAllRows();
+  // lockRedraw false: the caller has locked the list's drawing itself and
+  // keeps it locked (no frame shows the empty list).
+  void DeleteAllRows(bool lockRedraw = true);
   // Inserts a column; -1 (and nothing else changed) when the list refuses.
   int InsertStyledColumn(int index, const LVCOLUMNA& column);
 
@@ -101,6 +109,14 @@ class CListCtrlStyled : public CWindow {
   // The font and colours of one cell as they would be painted now. Makes
   // and caches fonts as painting does; owner thread only.
   CellLook ResolveCell(int row, int column, bool selected);
+
+  // Runs fn on the window's thread, directly when already there: several
+  // calls made inside fn then cost one round trip between the threads.
+  void OnOwnerThread(const std::function<void()>& fn) const;
+  // The message that makes the window's thread run the queued calls.
+  static UINT RunQueuedMessage();
+  // Round trips to the window's thread made so far (for measurements).
+  static long CrossThreadCalls();
 
   // Records alive in the process (for leak checks).
   static long LiveRecords();
@@ -117,8 +133,14 @@ class CListCtrlStyled : public CWindow {
   LRESULT OnCustomDraw(NMLVCUSTOMDRAW* cd);
   // The look of a cell of the row whose main record is given.
   CellLook Resolve(StyleRecord* main, int column, bool selected, COLORREF defaultText, COLORREF defaultBack);
-  // Runs fn on the window's thread (directly when already there).
-  void OnOwnerThread(const std::function<void()>& fn) const;
+  // A call from another thread waiting for the window's thread.
+  struct QueuedCall {
+    const std::function<void()>* fn;
+    bool running = false;
+    bool done = false;
+  };
+  // Runs the queued calls; on the window's thread.
+  void RunQueued() const;
   StyleRecord* RowRecord(int row, bool create) const;
   StyleRecord* CellRecord(int row, int column) const;
   StyleRecord* ColumnRecord(int column, bool create);
@@ -139,4 +161,8 @@ class CListCtrlStyled : public CWindow {
   StyleRecord* paintRecord_ = nullptr;
   // Text and background, normal and selected, read at the start of a paint.
   COLORREF paintColours_[4] = {};
+
+  mutable std::mutex queueLock_;
+  mutable std::condition_variable queueDone_;
+  mutable std::deque<QueuedCall*> queue_;
 };

@@ -7,11 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <random>
 #include <sstream>
 
 #include "LogTestUtil.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 #include "app/DlgNotify.h"
 #include "common/DialogDriver.h"
@@ -487,4 +489,130 @@ TEST(LogPage, AChainUpToTheReserveWithoutAWrapIsTakenOnce) {
   EXPECT_EQ("File, Read," + Rec(100001), lines[texts.size() + 1]);
   EXPECT_EQ(1u, h.page->Reader().Wraps());
   EXPECT_TRUE(h.page->StopReader());
+}
+
+namespace {
+
+// An icon lookup that never returns: the reader stuck in a shell call that
+// its quit event cannot reach (a process on a network path).
+std::atomic<int> g_stuckLookups{0};
+int StuckLookup(const std::string&) {
+  ++g_stuckLookups;
+  for (;;) Sleep(INFINITE);
+}
+
+struct StuckIcons {
+  StuckIcons() {
+    g_stuckLookups = 0;
+    CLogReadThread::SetIconLookup(&StuckLookup);
+  }
+  ~StuckIcons() { CLogReadThread::SetIconLookup(nullptr); }
+};
+
+}  // namespace
+
+TEST(LogPage, AReaderStuckWhereTheQuitEventCannotReachIsGivenUpInTime) {
+  StuckIcons stuck;
+  PageHost h;
+  h.Start();
+  ASSERT_EQ(0u, h.SimRecord(TYPE_FILE, KIND_RUN, "2026-12-07 10:15:02,\\\\server\\share\\a.exe,Denied : C:\\b.exe"));
+  ASSERT_TRUE(PumpUntil([] { return g_stuckLookups > 0; }, 5000));
+  const DWORD start = GetTickCount();
+  EXPECT_FALSE(h.page->StopReader());
+  const DWORD took = GetTickCount() - start;
+  EXPECT_LT(took, 9000u);
+  EXPECT_TRUE(h.page->Reader().Abandoned());
+  EXPECT_FALSE(h.page->LogFile()->IsOpen());
+  // The record the reader took is in the text log, though it never got its row.
+  EXPECT_EQ(1u, h.TextLines().size());
+  EXPECT_EQ(0, h.Rows());
+  // The page and the list go without waiting again, and this thread's list
+  // work goes on.
+  const DWORD before = GetTickCount();
+  h.page.reset();
+  EXPECT_LT(GetTickCount() - before, 1000u);
+}
+
+TEST(LogPage, AfterThePurgeTheNewestRowsStayInViewAndNoFrameIsEmpty) {
+  PageHost h;
+  h.Start();
+  // Paints of the list while it is empty, once it has had rows.
+  static int emptyPaints;
+  static bool hadRows;
+  emptyPaints = 0;
+  hadRows = false;
+  SetWindowSubclass(
+      h.List(),
+      [](HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) -> LRESULT {
+        if (msg == WM_PAINT) {
+          const int n = ListView_GetItemCount(wnd);
+          if (n > 0) hadRows = true;
+          if (n == 0 && hadRows) ++emptyPaints;
+        }
+        return DefSubclassProc(wnd, msg, wp, lp);
+      },
+      1, 0);
+  auto inView = [&] {
+    const int top = ListView_GetTopIndex(h.List());
+    const int perPage = ListView_GetCountPerPage(h.List());
+    return top + perPage >= h.Rows();
+  };
+  int sent = 0;
+  for (int batch = 0; batch < 11; ++batch) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < 95; ++i) texts.push_back(Rec(sent++));
+    AppendRecords(h.log, texts);
+    ASSERT_TRUE(h.WaitRows(sent, 5000)) << batch;
+    UpdateWindow(h.List());
+    EXPECT_TRUE(inView()) << batch;
+  }
+  ASSERT_GT(h.Rows(), CLogReadThread::kMaxRows);
+  std::vector<std::string> texts;
+  for (int i = 0; i < 60; ++i) texts.push_back(Rec(sent++));
+  AppendRecords(h.log, texts);
+  ASSERT_TRUE(PumpUntil([&] { return h.Rows() == 60; }, 5000));
+  UpdateWindow(h.List());
+  EXPECT_GT(ListView_GetTopIndex(h.List()), 0);
+  EXPECT_TRUE(inView());
+  // More rows keep the end in view.
+  AppendRecords(h.log, {Rec(sent++), Rec(sent++)});
+  ASSERT_TRUE(h.WaitRows(62, 5000));
+  EXPECT_TRUE(inView());
+  EXPECT_EQ("C:\\d\\f" + std::to_string(sent - 1) + ".txt", h.Cell(61, 4));
+  EXPECT_EQ(0, emptyPaints);
+  RemoveWindowSubclass(h.List(), nullptr, 1);
+}
+
+TEST(LogPage, EachPassReachesTheListsThreadOnceForAllItsRows) {
+  PageHost h;
+  h.Start();
+  std::vector<std::string> texts;
+  for (int i = 0; i < 80; ++i) texts.push_back(Rec(i));
+  const long before = CListCtrlStyled::CrossThreadCalls();
+  AppendRecords(h.log, texts);
+  ASSERT_TRUE(h.WaitRows(80, 5000));
+  PumpUntil([] { return false; }, 300);
+  // One pass took the 80 records; polls that found nothing cost nothing.
+  EXPECT_LE(CListCtrlStyled::CrossThreadCalls() - before, 2);
+}
+
+TEST(LogPage, OwnRecordsAreMatchedWithTheLettersOfTheSystemCodePage) {
+  // A program path with a letter beyond ASCII, written in capitals by the
+  // engine (the ANSI code page of this system has the letter in both cases).
+  char upper[] = "\xC4", lower[] = "\xC4";
+  CharLowerBuffA(lower, 1);
+  ASSERT_NE(upper[0], lower[0]) << "code page " << GetACP();
+  PageHost h;
+  h.page = std::make_unique<CDlgPageLog>();
+  h.page->SetLogSource(h.log.path, h.log.mapping, h.log.event);
+  h.page->Reader().SetTextLogPath(h.textLog);
+  h.page->Reader().SetOwnerPath(std::string("C:\\Tools\\") + lower + "rger\\Varnokel.exe");
+  ASSERT_TRUE(h.page->Create(h.frame));
+  AppendRecords(h.log, {std::string("12:00,C:\\TOOLS\\") + upper + "RGER\\VARNOKEL.EXE,Denied : C:\\x.txt",
+                        "12:01,C:\\other.exe,Denied : C:\\y.txt"});
+  ASSERT_TRUE(h.WaitRows(1, 3000));
+  PumpUntil([] { return false; }, 300);
+  EXPECT_EQ(1, h.Rows());
+  EXPECT_EQ("C:\\other.exe", h.Cell(0, 2));
+  EXPECT_EQ(1u, h.TextLines().size());
 }

@@ -4,6 +4,7 @@
 // thread.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "common/TestSupport.h"
@@ -19,9 +20,10 @@ namespace {
 
 // A top-level window holding the Log page template (a dialog with one list
 // view) so that the list's notifications are reflected as in the program.
-class ListHost {
+template <class ListT>
+class ListHostOf {
  public:
-  explicit ListHost(int columns = 5) {
+  explicit ListHostOf(int columns = 5) {
     frame_ = CreateWindowExA(0, "STATIC", "host", WS_POPUP | WS_VISIBLE, 0, 0, 900, 500, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
     page_.Create(frame_);
@@ -38,7 +40,7 @@ class ListHost {
     list_.SetBaseFont(lf);
   }
   // Destroying the frame takes the page and the list with it.
-  ~ListHost() { DestroyWindow(frame_); }
+  ~ListHostOf() { DestroyWindow(frame_); }
   int AddColumn(int index) {
     std::string title = "C" + std::to_string(index);
     LVCOLUMNA col{};
@@ -71,8 +73,9 @@ class ListHost {
   };
   HWND frame_;
   Page page_;
-  L list_;
+  ListT list_;
 };
+using ListHost = ListHostOf<L>;
 
 LOGFONTA FontOf(HFONT font) {
   LOGFONTA lf{};
@@ -267,23 +270,98 @@ TEST(ListCtrlStyled, DeletingRowsFreesEveryRecord) {
   EXPECT_EQ(before, L::LiveRecords());
 }
 
+// Counts the records made while the window's thread runs the queued calls
+// of other threads: every record of a call from another thread must be made
+// there, never on the calling thread.
+class CountingList : public L {
+ public:
+  long madeInQueuedRuns = 0;
+  int queuedRuns = 0;
+
+ protected:
+  LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
+    if (msg != L::RunQueuedMessage()) return L::WindowProc(msg, wp, lp);
+    ++queuedRuns;
+    const long before = L::LiveRecords();
+    const LRESULT r = L::WindowProc(msg, wp, lp);
+    madeInQueuedRuns += L::LiveRecords() - before;
+    return r;
+  }
+};
+
 TEST(ListCtrlStyled, CallsFromAnotherThreadRunOnTheWindowsThread) {
-  ListHost host;
-  L& list = host.list_;
+  ListHostOf<CountingList> host;
+  CountingList& list = host.list_;
+  list.Send(WM_SETREDRAW, FALSE);
+  const long before = L::LiveRecords();
   bool done = false;
   int lastIndex = -1;
-  list.Send(WM_SETREDRAW, FALSE);
+  DWORD ranOn = 0;
+  const long tripsBefore = L::CrossThreadCalls();
   std::thread worker([&] {
     for (int r = 0; r < 200; ++r) {
       lastIndex = list.InsertRow(list.RowCount(), "from worker");
       list.SetRowBackground(lastIndex, RGB(0, 128, 0));
       list.SetRowStyle(lastIndex, L::kBackColour);
     }
+    // Several calls in one: one trip to the window's thread.
+    list.OnOwnerThread([&] {
+      ranOn = GetCurrentThreadId();
+      for (int r = 0; r < 10; ++r) list.SetRowTextColour(list.InsertRow(list.RowCount(), "batch"), RGB(1, 1, 1));
+    });
     done = true;
   });
   ASSERT_TRUE(PumpUntil([&] { return done; }, 30000));
   worker.join();
   EXPECT_EQ(199, lastIndex);
-  EXPECT_EQ(200, list.RowCount());
+  EXPECT_EQ(210, list.RowCount());
   EXPECT_EQ(RGB(0, 128, 0), list.ResolveCell(150, 2, false).back);
+  EXPECT_EQ(GetCurrentThreadId(), ranOn);
+  // 200 rows of a main record, four cells and a row style, 10 more rows
+  // with a row style: all made on this thread, inside the queued runs.
+  EXPECT_EQ(210 * 6, L::LiveRecords() - before);
+  EXPECT_EQ(210 * 6, list.madeInQueuedRuns);
+  EXPECT_EQ(200 * 3 + 1, L::CrossThreadCalls() - tripsBefore);
+}
+
+TEST(ListCtrlStyled, AnotherProgramsMessageWithAnyParametersRunsNothing) {
+  // Another process sends the control's registered message with pointers
+  // that mean nothing here; the control runs only calls that this process
+  // queued, and goes on working.
+  ListHost host;
+  L& list = host.list_;
+  const std::string window = std::to_string(reinterpret_cast<uintptr_t>(list.GetSafeHwnd()));
+  // Besides pointers to nowhere, one that points at a function object of
+  // this process (an address a sender might guess): nothing may run it.
+  static bool planted = false;
+  const std::function<void()> plant = [] { planted = true; };
+  const std::string plantAt = std::to_string(reinterpret_cast<uintptr_t>(&plant));
+  for (const std::string& lparam : {std::string("0x4141414141"), std::string("1"), plantAt,
+                                    std::string("0xFFFFFFFFFFFFFFF0")}) {
+    Process sender;
+    ASSERT_TRUE(StartHelper(sender, "engine-sim.exe",
+                            std::string("send --message Varnokel.StyledList.RunOnOwner --window ") + window +
+                                " --wparam 7 --lparam " + lparam,
+                            MakeTempDir("send") + "\\out.txt"));
+    ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(sender.process, 0) == WAIT_OBJECT_0; }, 20000));
+    DWORD code = 99;
+    GetExitCodeProcess(sender.process, &code);
+    EXPECT_EQ(0u, code) << lparam;  // answered, not crashed
+  }
+  EXPECT_FALSE(planted) << "the message ran what its lParam pointed at";
+  // Calls from another thread still go through, while the other program
+  // keeps sending.
+  bool done = false;
+  std::thread worker([&] {
+    for (int r = 0; r < 50; ++r) list.SetRowStyle(list.InsertRow(list.RowCount(), "after"), L::kBold);
+    done = true;
+  });
+  Process sender;
+  ASSERT_TRUE(StartHelper(sender, "engine-sim.exe",
+                          "send --message Varnokel.StyledList.RunOnOwner --window " + window + " --lparam 0x10",
+                          MakeTempDir("send") + "\\out.txt"));
+  ASSERT_TRUE(PumpUntil([&] { return done && WaitForSingleObject(sender.process, 0) == WAIT_OBJECT_0; }, 20000));
+  worker.join();
+  EXPECT_EQ(50, list.RowCount());
+  EXPECT_EQ(L::kBold, list.MainRecord(49)->row->flags);
 }
