@@ -438,6 +438,17 @@ HFONT CGfxListCtrl::StyledFont(UINT formatFlags) {
   return *slot ? slot->Get() : NormalFont();
 }
 
+int CGfxListCtrl::HorizontalLineStep() const {
+  TEXTMETRICA tm{};
+  HDC dc = GetDC(m_hWnd);
+  {
+    SelectGuard font(dc, NormalFont());
+    GetTextMetricsA(dc, &tm);
+  }
+  ReleaseDC(m_hWnd, dc);
+  return std::max<int>(8, 2 * tm.tmAveCharWidth);
+}
+
 void CGfxListCtrl::ResetFonts() {
   boldFont_.Reset();
   italicFont_.Reset();
@@ -904,8 +915,17 @@ LRESULT CGfxListCtrl::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       }
       break;
     }
-    case WM_VSCROLL:
     case WM_HSCROLL:
+      EndEdit(true);
+      // The list view's own arrow step is a single pixel in report view;
+      // an arrow click moves by a few characters instead.
+      if (LOWORD(wp) == SB_LINELEFT || LOWORD(wp) == SB_LINERIGHT) {
+        const int step = HorizontalLineStep();
+        ListView_Scroll(m_hWnd, LOWORD(wp) == SB_LINELEFT ? -step : step, 0);
+        return 0;
+      }
+      break;
+    case WM_VSCROLL:
     case WM_MOUSEWHEEL:
     case WM_SIZE:
       EndEdit(true);

@@ -142,6 +142,9 @@ class CGfxListCtrl : public CWindow {
 
   // Fonts the list draws with (for tests and owners).
   HFONT NormalFont() const;
+  // Pixels that one click on a horizontal scroll arrow moves the view: two
+  // average characters of the list's font, at least 8.
+  int HorizontalLineStep() const;
   HFONT StyledFont(UINT formatFlags);
 
  protected:

@@ -468,6 +468,32 @@ TEST_F(GfxListTest, CellsFollowTheHeaderWhenScrolledSideways) {
   ImageList_Destroy(images);
 }
 
+TEST_F(GfxListTest, HorizontalArrowMovesByCharactersNotPixels) {
+  DefineFour();
+  list.ColumnManager()->Find(0)->width = 900;  // wider than the list
+  list.ApplyColumns();
+  list.InsertRow(0, "row", 0);
+  TEXTMETRICA tm{};
+  HDC dc = GetDC(list.m_hWnd);
+  HGDIOBJ old = SelectObject(dc, list.NormalFont());
+  GetTextMetricsA(dc, &tm);
+  SelectObject(dc, old);
+  ReleaseDC(list.m_hWnd, dc);
+  const int step = list.HorizontalLineStep();
+  EXPECT_GE(step, tm.tmAveCharWidth);
+  EXPECT_GE(step, 8);
+  ASSERT_EQ(0, GetScrollPos(list.m_hWnd, SB_HORZ));
+  SendMessageA(list.m_hWnd, WM_HSCROLL, SB_LINERIGHT, 0);
+  SendMessageA(list.m_hWnd, WM_HSCROLL, SB_LINERIGHT, 0);
+  EXPECT_EQ(2 * step, GetScrollPos(list.m_hWnd, SB_HORZ));
+  SendMessageA(list.m_hWnd, WM_HSCROLL, SB_LINELEFT, 0);
+  EXPECT_EQ(step, GetScrollPos(list.m_hWnd, SB_HORZ));
+  // The rows moved by the same amount.
+  RECT row{};
+  ListView_GetItemRect(list.m_hWnd, 0, &row, LVIR_BOUNDS);
+  EXPECT_EQ(-step, row.left);
+}
+
 TEST_F(GfxListTest, OwnerFormatGivesColourAndFontAndGridLinesFollowTheOwner) {
   DefineFour();
   list.ApplyColumns();
