@@ -858,11 +858,13 @@ TEST_F(GfxListEditTest, WithoutACallbackTheParentGetsTheQueries) {
 
 // --- look --------------------------------------------------------------------------------
 
-// A list laid out like the Files page, shown for a while when
-// VARNOKEL_SHOWCASE_MS is set, to look at under a real display.
+// A list laid out like the Files page, checked as a whole: the header click
+// reverses the sort, system rows are drawn in their colour, and a kind cell
+// edits with the owner's choices. With VARNOKEL_SHOWCASE_MS set it stays
+// on screen that long, to look at under a real display.
 TEST(GfxListShowcase, FilesPageLikeList) {
   char buf[16] = {};
-  if (!GetEnvironmentVariableA("VARNOKEL_SHOWCASE_MS", buf, sizeof buf)) GTEST_SKIP() << "only on request";
+  const bool show = GetEnvironmentVariableA("VARNOKEL_SHOWCASE_MS", buf, sizeof buf) != 0;
   Host host;
   SetWindowPos(host.m_hWnd, nullptr, 40, 40, 820, 330, SWP_NOZORDER);
   CGfxListCtrl list;
@@ -917,15 +919,45 @@ TEST(GfxListShowcase, FilesPageLikeList) {
   nm.hdr = {list.m_hWnd, kListId, static_cast<UINT>(LVN_COLUMNCLICK)};
   nm.iSubItem = 1;
   SendMessageA(host.m_hWnd, WM_NOTIFY, kListId, reinterpret_cast<LPARAM>(&nm));
+  // The click after the ascending sort turned it round.
+  ASSERT_EQ(6, list.RowCount());
+  for (int r = 1; r < 6; ++r)
+    EXPECT_GE(CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, list.CellText(r - 1, 1).c_str(), -1,
+                             list.CellText(r, 1).c_str(), -1),
+              CSTR_EQUAL)
+        << r;
+  EXPECT_EQ("\\\\server\\share\\contracts", list.CellText(0, 1));
+  // Only the two system rows carry the pink text.
+  {
+    int w = 0, h = 0;
+    std::vector<DWORD> px = PaintClient(list.m_hWnd, w, h);
+    int pinkRows = 0;
+    for (int r = 0; r < 6; ++r) {
+      RECT rc{};
+      ListView_GetItemRect(list.m_hWnd, r, &rc, LVIR_BOUNDS);
+      int pink = 0;
+      for (int y = std::max(0, static_cast<int>(rc.top)); y < std::min(h, static_cast<int>(rc.bottom)); ++y)
+        for (int x = 0; x < w; ++x) pink += (px[y * w + x] & 0xFFFFFF) == 0xFF0080;  // RGB 255,0,128 as BGRA
+      const bool system = rows[list.RowData(r)].system;
+      EXPECT_EQ(system, pink > 10) << list.CellText(r, 1) << " " << pink;
+      pinkRows += pink > 10;
+    }
+    EXPECT_EQ(2, pinkRows);
+  }
   list.SelectRow(1);
   list.SelectRow(4);
   SetFocus(list.m_hWnd);
+  if (show) testsupport::PumpUntil([] { return false; }, 500);  // the window appears first
   if (!GetEnvironmentVariableA("VARNOKEL_SHOWCASE_CLICK", nullptr, 0)) {
-    testsupport::PumpUntil([] { return false; }, 500);  // the window appears first
     ASSERT_TRUE(list.BeginEdit(4, 5));
-    EXPECT_TRUE(list.IsEditing());
+    ASSERT_TRUE(list.IsEditing());
+    HWND editor = list.EditorWindow();
+    ASSERT_EQ(2, SendMessageA(editor, CB_GETCOUNT, 0, 0));
+    char first[16] = {};
+    SendMessageA(editor, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(first));
+    EXPECT_STREQ("Approved", first);
   }
-  testsupport::PumpUntil([] { return false; }, static_cast<DWORD>(atoi(buf)));
+  if (show) testsupport::PumpUntil([] { return false; }, static_cast<DWORD>(atoi(buf)));
   list.EndEdit(false);
   list.SetImageList(nullptr);
   ImageList_Destroy(images);
