@@ -442,6 +442,26 @@ void CQX5Dlg::LimitSize(UINT edge, RECT* r) const {
   }
 }
 
+void CQX5Dlg::FixMaximisedPlacement(MINMAXINFO* info) const {
+  // The system's default counts the menu bar of a pop-up window like a
+  // caption when it places the maximised window: the window's top then lies
+  // a menu's height above the screen, caption and all. Maximised, only the
+  // sizing frame goes beyond the work area, as for any overlapped window.
+  const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(m_hWnd, GWL_STYLE));
+  const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrA(m_hWnd, GWL_EXSTYLE));
+  RECT frame{0, 0, 0, 0};
+  // WS_CAPTION is WS_BORDER | WS_DLGFRAME: without WS_BORDER only the frame.
+  AdjustWindowRectEx(&frame, style & ~WS_BORDER, FALSE, exStyle);
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  if (!GetMonitorInfoA(MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY), &mi)) return;
+  // Relative to the monitor, as the system expects these values.
+  info->ptMaxPosition.x = mi.rcWork.left - mi.rcMonitor.left + frame.left;
+  info->ptMaxPosition.y = mi.rcWork.top - mi.rcMonitor.top + frame.top;
+  info->ptMaxSize.x = (mi.rcWork.right - mi.rcWork.left) + (frame.right - frame.left);
+  info->ptMaxSize.y = (mi.rcWork.bottom - mi.rcWork.top) + (frame.bottom - frame.top);
+}
+
 bool CQX5Dlg::PaintMinimised() {
   if (!IsIconic(m_hWnd)) return false;
   PAINTSTRUCT ps;
@@ -482,6 +502,11 @@ LRESULT CQX5Dlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE: {
       LRESULT r = CBkDialogST::WindowProc(msg, wp, lp);
       Layout(static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
+      return r;
+    }
+    case WM_GETMINMAXINFO: {
+      LRESULT r = Default();
+      FixMaximisedPlacement(reinterpret_cast<MINMAXINFO*>(lp));
       return r;
     }
     case WM_SIZING: {

@@ -82,6 +82,7 @@ class CQX5Dlg : public CBkDialogST, public ISkinMenuPainter {
   void OnSysCommand(UINT command);
   void Layout(int width, int height);
   void LimitSize(UINT edge, RECT* proposed) const;
+  void FixMaximisedPlacement(MINMAXINFO* info) const;
   bool PaintMinimised();
   void SetUpButtons();
   void SetUpTabs();
