@@ -1,7 +1,5 @@
 #include "ui/GfxListCtrl.h"
 
-#include <windowsx.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
