@@ -103,9 +103,7 @@ CQX5Dlg::~CQX5Dlg() {
   // Pages go in the order Files, Log, Options.
   for (auto& page : pages_) page.reset();
   tips_.reset();
-  if (tabImages_) ImageList_Destroy(tabImages_);
-  if (icon_) DestroyIcon(icon_);
-  if (smallIcon_) DestroyIcon(smallIcon_);
+  // The image list and the icons go with their members, after the pages.
 }
 
 HWND CQX5Dlg::Page(int index) const {
@@ -130,12 +128,12 @@ BOOL CQX5Dlg::OnInitDialog() {
     }
   }
 
-  icon_ = static_cast<HICON>(LoadImageA(AppInstance(), MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON,
-                                        GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-  smallIcon_ = static_cast<HICON>(LoadImageA(AppInstance(), MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-  Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-  Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+  icon_.Reset(static_cast<HICON>(LoadImageA(AppInstance(), MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON,
+                                            GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0)));
+  smallIcon_.Reset(static_cast<HICON>(LoadImageA(AppInstance(), MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON,
+                                                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
+  Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.Get()));
+  Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
 
   for (const auto& b : kButtons) SetDlgItemTextA(m_hWnd, b.id, LoadStr(b.caption).c_str());
 
@@ -165,13 +163,11 @@ BOOL CQX5Dlg::OnInitDialog() {
 }
 
 void CQX5Dlg::SetUpTabs() {
-  tabImages_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 0, 4);
-  if (HBITMAP strip = static_cast<HBITMAP>(
-          LoadImageA(AppInstance(), MAKEINTRESOURCEA(IDB_TABS), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {
-    ImageList_AddMasked(tabImages_, strip, RGB(255, 0, 255));
-    DeleteObject(strip);
-  }
-  tab_.Send(TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(tabImages_));
+  tabImages_.Reset(ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 0, 4));
+  GdiObject<HBITMAP> strip(static_cast<HBITMAP>(
+      LoadImageA(AppInstance(), MAKEINTRESOURCEA(IDB_TABS), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  if (strip) ImageList_AddMasked(tabImages_.Get(), strip.Get(), RGB(255, 0, 255));
+  tab_.Send(TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(tabImages_.Get()));
   tab_.SetPageOrigin(2, GetSystemMetrics(SM_CYCAPTION));
   // The pages are dialogs inside the tab control; keyboard navigation has to
   // reach into them.
@@ -217,7 +213,7 @@ void CQX5Dlg::SetUpTray() {
   // No parent: the icon's notifications go to the tray's own window, which
   // sends the menu commands here.
   tray_.SetTargetWindow(m_hWnd);
-  tray_.CreateTrayIcon(nullptr, WM_TRAY_NOTIFY, LoadStr(IDS_APP_TITLE).c_str(), smallIcon_, IDR_TRAYMENU);
+  tray_.CreateTrayIcon(nullptr, WM_TRAY_NOTIFY, LoadStr(IDS_APP_TITLE).c_str(), smallIcon_.Get(), IDR_TRAYMENU);
   tray_.LoadAnimationIcons(IDI_ANIM_FIRST, IDI_ANIM_LAST);
   tray_.SetDefaultMenuItem(0, true);
   tray_.HideTrayIcon();
@@ -446,6 +442,26 @@ void CQX5Dlg::LimitSize(UINT edge, RECT* r) const {
   }
 }
 
+void CQX5Dlg::FixMaximisedPlacement(MINMAXINFO* info) const {
+  // The system's default counts the menu bar of a pop-up window like a
+  // caption when it places the maximised window: the window's top then lies
+  // a menu's height above the screen, caption and all. Maximised, only the
+  // sizing frame goes beyond the work area, as for any overlapped window.
+  const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(m_hWnd, GWL_STYLE));
+  const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrA(m_hWnd, GWL_EXSTYLE));
+  RECT frame{0, 0, 0, 0};
+  // WS_CAPTION is WS_BORDER | WS_DLGFRAME: without WS_BORDER only the frame.
+  AdjustWindowRectEx(&frame, style & ~WS_BORDER, FALSE, exStyle);
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  if (!GetMonitorInfoA(MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY), &mi)) return;
+  // Relative to the monitor, as the system expects these values.
+  info->ptMaxPosition.x = mi.rcWork.left - mi.rcMonitor.left + frame.left;
+  info->ptMaxPosition.y = mi.rcWork.top - mi.rcMonitor.top + frame.top;
+  info->ptMaxSize.x = (mi.rcWork.right - mi.rcWork.left) + (frame.right - frame.left);
+  info->ptMaxSize.y = (mi.rcWork.bottom - mi.rcWork.top) + (frame.bottom - frame.top);
+}
+
 bool CQX5Dlg::PaintMinimised() {
   if (!IsIconic(m_hWnd)) return false;
   PAINTSTRUCT ps;
@@ -453,7 +469,7 @@ bool CQX5Dlg::PaintMinimised() {
   Send(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc));
   RECT rc = ClientRect();
   const int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
-  DrawIcon(dc, (rc.right - cx + 1) / 2, (rc.bottom - cy + 1) / 2, icon_);
+  DrawIcon(dc, (rc.right - cx + 1) / 2, (rc.bottom - cy + 1) / 2, icon_.Get());
   EndPaint(m_hWnd, &ps);
   return true;
 }
@@ -488,6 +504,11 @@ LRESULT CQX5Dlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       Layout(static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
       return r;
     }
+    case WM_GETMINMAXINFO: {
+      LRESULT r = Default();
+      FixMaximisedPlacement(reinterpret_cast<MINMAXINFO*>(lp));
+      return r;
+    }
     case WM_SIZING: {
       Default();
       LimitSize(static_cast<UINT>(wp), reinterpret_cast<RECT*>(lp));
@@ -511,7 +532,7 @@ LRESULT CQX5Dlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (PaintMinimised()) return 0;
       return CBkDialogST::WindowProc(msg, wp, lp);
     case WM_QUERYDRAGICON:
-      return reinterpret_cast<LRESULT>(icon_);
+      return reinterpret_cast<LRESULT>(icon_.Get());
     case WM_INITMENUPOPUP:
       skin_.OnInitMenuPopup(reinterpret_cast<HMENU>(wp), HIWORD(lp) != 0);
       return Default();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/Handle.h"
 #include "rules/RuleSet.h"
 #include "ui/BkDialogST.h"
 #include "ui/ButtonST.h"
@@ -81,6 +82,7 @@ class CQX5Dlg : public CBkDialogST, public ISkinMenuPainter {
   void OnSysCommand(UINT command);
   void Layout(int width, int height);
   void LimitSize(UINT edge, RECT* proposed) const;
+  void FixMaximisedPlacement(MINMAXINFO* info) const;
   bool PaintMinimised();
   void SetUpButtons();
   void SetUpTabs();
@@ -90,13 +92,13 @@ class CQX5Dlg : public CBkDialogST, public ISkinMenuPainter {
 
   CButtonST buttons_[kButtonCount];
   CXTabCtrl tab_;
-  HIMAGELIST tabImages_ = nullptr;
+  UniqueImageList tabImages_;
   std::unique_ptr<CBkDialogST> pages_[kPageCount];
   CSystemTray tray_;
   CSkinMenu skin_;
   std::unique_ptr<CDlgTips> tips_;
-  HICON icon_ = nullptr;
-  HICON smallIcon_ = nullptr;
+  UniqueIcon icon_;
+  UniqueIcon smallIcon_;
   RECT initialClient_{};
   RECT removeRect_{};
 };

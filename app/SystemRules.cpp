@@ -6,6 +6,7 @@
 
 #include "app/Messages.h"
 #include "framework/Module.h"
+#include "framework/RegKey.h"
 #include "resource.h"
 
 namespace {
@@ -100,17 +101,15 @@ std::string SpecialFolder(int csidl) {
   return path;
 }
 
-std::string QQInstallDir() {
-  HKEY key = nullptr;
+std::string QQInstallDir(const char* keyPath) {
   // QQ is a 32-bit program: its key lives in the 32-bit view of the registry.
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TENCENT\\QQ", 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) !=
-      ERROR_SUCCESS)
-    return {};
+  const RegKey key(HKEY_LOCAL_MACHINE, keyPath, false, KEY_WOW64_32KEY);
+  if (!key) return {};
   char value[MAX_PATH + 1] = {};
   DWORD size = MAX_PATH;  // leaves room for a terminator the value may lack
   DWORD type = 0;
   std::string dir;
-  if (RegQueryValueExA(key, "Install", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS) {
+  if (RegQueryValueExA(key.Get(), "Install", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS) {
     if (type == REG_SZ) {
       dir = value;
     } else if (type == REG_EXPAND_SZ) {
@@ -119,7 +118,6 @@ std::string QQInstallDir() {
       if (n > 0 && n <= MAX_PATH) dir = expanded;
     }
   }
-  RegCloseKey(key);
   return dir;
 }
 
@@ -136,10 +134,10 @@ RULE_REQUEST Request(std::string source, uint32_t code, std::vector<std::string>
 
 }  // namespace
 
-SystemPaths QuerySystemPaths() {
+SystemPaths QuerySystemPaths(const char* qqKey) {
   SystemPaths paths;
   paths.programFiles = SpecialFolder(CSIDL_PROGRAM_FILES);
-  paths.qqDir = QQInstallDir();
+  paths.qqDir = QQInstallDir(qqKey);
   paths.windowsDir = WindowsDir();
   paths.systemDir = SystemDir();
   for (int csidl : {CSIDL_COMMON_STARTUP, CSIDL_COMMON_ALTSTARTUP, CSIDL_STARTUP, CSIDL_ALTSTARTUP}) {

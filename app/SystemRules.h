@@ -24,8 +24,13 @@ struct SystemPaths {
   std::vector<std::string> startupFolders;
 };
 
-// Reads the places from the shell, the registry and the system.
-SystemPaths QuerySystemPaths();
+// The key under HKEY_LOCAL_MACHINE (32-bit view) whose "Install" value names
+// the QQ folder.
+const char* const kQQInstallKey = "SOFTWARE\\TENCENT\\QQ";
+
+// Reads the places from the shell, the registry and the system; the QQ
+// folder from qqKey.
+SystemPaths QuerySystemPaths(const char* qqKey = kQQInstallKey);
 
 // The twelve requests in the order in which they are sent. A directory that
 // is unknown (program files, QQ) makes the program sources start with "*"

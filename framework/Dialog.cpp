@@ -52,6 +52,9 @@ INT_PTR CALLBACK CDialogBase::DlgProc(HWND hwnd, UINT msg, WPARAM, LPARAM lp) {
     return self->OnInitDialog();
   } catch (const std::exception& e) {
     Trace(std::string("CDialogBase::OnInitDialog:") + e.what() + "\n");
+  } catch (...) {
+    // Nothing may unwind through the system's dialog code.
+    Trace("CDialogBase::OnInitDialog:unknown exception\n");
   }
   return TRUE;
 }

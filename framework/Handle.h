@@ -1,7 +1,9 @@
-// RAII wrappers for kernel handles, mutex ownership and GDI objects.
+// RAII wrappers for kernel handles, mutex ownership, GDI objects, icons,
+// menus and image lists.
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <utility>
 
@@ -126,3 +128,34 @@ class MemoryDC {
   GdiObject<HBITMAP> bitmap_;
   HGDIOBJ old_;
 };
+
+// Owns a user-interface handle that one function frees: an icon, a menu,
+// an image list. Shared icons (LR_SHARED) are the system's: never hold them.
+template <typename T, auto Free>
+class UniqueUiHandle {
+ public:
+  UniqueUiHandle() = default;
+  explicit UniqueUiHandle(T h) : h_(h) {}
+  UniqueUiHandle(const UniqueUiHandle&) = delete;
+  UniqueUiHandle& operator=(const UniqueUiHandle&) = delete;
+  UniqueUiHandle(UniqueUiHandle&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
+  UniqueUiHandle& operator=(UniqueUiHandle&& o) noexcept {
+    if (this != &o) Reset(std::exchange(o.h_, nullptr));
+    return *this;
+  }
+  ~UniqueUiHandle() { Reset(); }
+  T Get() const { return h_; }
+  explicit operator bool() const { return h_ != nullptr; }
+  T Release() { return std::exchange(h_, nullptr); }
+  void Reset(T h = nullptr) {
+    if (h_) Free(h_);
+    h_ = h;
+  }
+
+ private:
+  T h_ = nullptr;
+};
+
+using UniqueIcon = UniqueUiHandle<HICON, &DestroyIcon>;
+using UniqueMenu = UniqueUiHandle<HMENU, &DestroyMenu>;
+using UniqueImageList = UniqueUiHandle<HIMAGELIST, &ImageList_Destroy>;

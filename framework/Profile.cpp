@@ -2,32 +2,17 @@
 
 #include <vector>
 
+#include "framework/RegKey.h"
+
 namespace profile {
 namespace {
 
 std::string KeyPath(const std::string& section) { return std::string(kRoot) + "\\" + section; }
 
-class Key {
- public:
-  Key(const std::string& section, bool write) {
-    LONG r = write ? RegCreateKeyExA(HKEY_CURRENT_USER, KeyPath(section).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                                     &key_, nullptr)
-                   : RegOpenKeyExA(HKEY_CURRENT_USER, KeyPath(section).c_str(), 0, KEY_READ, &key_);
-    if (r != ERROR_SUCCESS) key_ = nullptr;
-  }
-  ~Key() {
-    if (key_) RegCloseKey(key_);
-  }
-  HKEY Get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
 }  // namespace
 
 int GetInt(const std::string& section, const std::string& entry, int defaultValue) {
-  Key key(section, false);
+  const RegKey key(HKEY_CURRENT_USER, KeyPath(section), false);
   if (!key.Get()) return defaultValue;
   DWORD value = 0, size = sizeof value, type = 0;
   if (RegQueryValueExA(key.Get(), entry.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
@@ -38,7 +23,7 @@ int GetInt(const std::string& section, const std::string& entry, int defaultValu
 }
 
 bool WriteInt(const std::string& section, const std::string& entry, int value) {
-  Key key(section, true);
+  const RegKey key(HKEY_CURRENT_USER, KeyPath(section), true);
   DWORD v = static_cast<DWORD>(value);
   return key.Get() &&
          RegSetValueExA(key.Get(), entry.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v) ==
@@ -46,7 +31,7 @@ bool WriteInt(const std::string& section, const std::string& entry, int value) {
 }
 
 std::string GetString(const std::string& section, const std::string& entry, const std::string& defaultValue) {
-  Key key(section, false);
+  const RegKey key(HKEY_CURRENT_USER, KeyPath(section), false);
   if (!key.Get()) return defaultValue;
   DWORD size = 0, type = 0;
   if (RegQueryValueExA(key.Get(), entry.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
@@ -59,7 +44,7 @@ std::string GetString(const std::string& section, const std::string& entry, cons
 }
 
 bool WriteString(const std::string& section, const std::string& entry, const std::string& value) {
-  Key key(section, true);
+  const RegKey key(HKEY_CURRENT_USER, KeyPath(section), true);
   return key.Get() && RegSetValueExA(key.Get(), entry.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                      static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
 }

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "framework/RegKey.h"
+
 const char* const kSettingsKey = "Software\\QuorvexSoftware\\QX5\\Settings";
 
 std::string SettingPath(const char* valueName) { return std::string(kSettingsKey) + "\\" + valueName; }
@@ -25,25 +27,6 @@ void SplitKey(const std::string& keyAndName, std::string& key, std::string& name
     name = TrimBackslashes(keyAndName.substr(slash + 1));
   }
 }
-
-class RegKey {
- public:
-  RegKey(HKEY root, const std::string& path, bool write) {
-    LONG r = write ? RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                                     &key_, nullptr)
-                   : RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key_);
-    if (r != ERROR_SUCCESS) key_ = nullptr;
-  }
-  RegKey(const RegKey&) = delete;
-  RegKey& operator=(const RegKey&) = delete;
-  ~RegKey() {
-    if (key_) RegCloseKey(key_);
-  }
-  HKEY Get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
 
 }  // namespace
 

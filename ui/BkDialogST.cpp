@@ -11,13 +11,13 @@ CBkDialogST::CBkDialogST(UINT templateId, HWND parent)
 CBkDialogST::~CBkDialogST() { ReleaseBackground(); }
 
 void CBkDialogST::ReleaseBackground() {
-  if (bitmap_ && !shared_) DeleteObject(bitmap_);
-  bitmap_ = nullptr;
-  if (region_) {
-    if (m_hWnd) SetWindowRgn(m_hWnd, nullptr, FALSE);
-    DeleteObject(region_);
-    region_ = nullptr;
-  }
+  if (shared_) bitmap_.Release();
+  bitmap_.Reset();
+  // A region handed to the window belongs to the system: it is freed when
+  // the window gets another region or none, never here.
+  if (regionSet_ && m_hWnd) SetWindowRgn(m_hWnd, nullptr, FALSE);
+  regionSet_ = false;
+  region_.Reset();
   bmpWidth_ = bmpHeight_ = 0;
 }
 
@@ -29,9 +29,9 @@ DWORD CBkDialogST::SetBackgroundBitmap(UINT bitmapId, COLORREF transparent) {
 DWORD CBkDialogST::SetBackgroundBitmap(HBITMAP bitmap, COLORREF transparent, bool shared) {
   ReleaseBackground();
   shared_ = shared;
-  bitmap_ = bitmap;
+  bitmap_.Reset(bitmap);
   BITMAP info{};
-  if (!bitmap_ || !GetObjectA(bitmap_, sizeof info, &info)) {
+  if (!bitmap_ || !GetObjectA(bitmap_.Get(), sizeof info, &info)) {
     ReleaseBackground();
     return 1;
   }
@@ -46,7 +46,7 @@ DWORD CBkDialogST::SetBackgroundBitmap(HBITMAP bitmap, COLORREF transparent, boo
     const int stride = ((rowWidth * 3) + 3) & ~3;
     std::vector<BYTE> pixels(static_cast<size_t>(stride) * bmpHeight_);
     HDC screen = GetDC(nullptr);
-    int got = GetDIBits(screen, bitmap_, 0, bmpHeight_, pixels.data(), &bi, DIB_RGB_COLORS);
+    int got = GetDIBits(screen, bitmap_.Get(), 0, bmpHeight_, pixels.data(), &bi, DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
     HRGN rgn = got ? CreateRectRgn(0, 0, bmpWidth_, bmpHeight_) : nullptr;
     if (!rgn) {
@@ -62,8 +62,13 @@ DWORD CBkDialogST::SetBackgroundBitmap(HBITMAP bitmap, COLORREF transparent, boo
         CombineRgn(rgn, rgn, dot.Get(), RGN_DIFF);
       }
     }
-    region_ = rgn;
-    if (m_hWnd) SetWindowRgn(m_hWnd, region_, FALSE);
+    // Without a window yet the region stays this object's; once the window
+    // has taken it, it is the system's.
+    region_.Reset(rgn);
+    if (m_hWnd && SetWindowRgn(m_hWnd, region_.Get(), FALSE)) {
+      region_.Release();
+      regionSet_ = true;
+    }
   }
   if (m_hWnd) InvalidateRect(m_hWnd, nullptr, TRUE);
   return 0;
@@ -115,7 +120,7 @@ LRESULT CBkDialogST::OnEraseBackground(HDC dc) {
     FillRect(off.Get(), &rc, back.Get());
   }
   HDC src = CreateCompatibleDC(dc);
-  HGDIOBJ old = SelectObject(src, bitmap_);
+  HGDIOBJ old = SelectObject(src, bitmap_.Get());
   struct Ctx {
     HDC dst, src;
     int w, h;

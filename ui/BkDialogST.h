@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/Dialog.h"
+#include "framework/Handle.h"
 
 class CBkDialogST : public CDialogBase {
  public:
@@ -38,7 +39,7 @@ class CBkDialogST : public CDialogBase {
   BYTE GetDrawMode() const { return drawMode_; }
   // When on, dragging the client area moves the window like its caption.
   void SetDragWindow(DWORD on) { dragWindow_ = on; }
-  HBITMAP Background() const { return bitmap_; }
+  HBITMAP Background() const { return bitmap_.Get(); }
 
   // Where the bitmap's copies go for a client area of W x H (positions of
   // their top-left corners; a stretched bitmap fills the whole area).
@@ -57,9 +58,12 @@ class CBkDialogST : public CDialogBase {
   LRESULT OnEraseBackground(HDC dc);
 
   HBRUSH nullBrush_;
-  HBITMAP bitmap_ = nullptr;
+  // A shared bitmap is released, not deleted, when it goes.
+  GdiObject<HBITMAP> bitmap_;
   bool shared_ = false;
-  HRGN region_ = nullptr;
+  // The cut-out region while no window holds it; regionSet_ once one does.
+  GdiObject<HRGN> region_;
+  bool regionSet_ = false;
   int bmpWidth_ = 0;
   int bmpHeight_ = 0;
   BYTE drawMode_ = BKDLGST_MODE_TILE;

@@ -72,6 +72,8 @@ struct GfxListQuery {
 // Called with the list's parent and the record; non-zero means handled.
 using GfxOwnerCallback = std::function<LRESULT(HWND parent, GfxListQuery* query)>;
 
+class CGfxCellEditor;
+
 class CGfxListCtrl : public CWindow {
  public:
   CGfxListCtrl();
@@ -142,6 +144,9 @@ class CGfxListCtrl : public CWindow {
 
   // Fonts the list draws with (for tests and owners).
   HFONT NormalFont() const;
+  // Pixels that one click on a horizontal scroll arrow moves the view: two
+  // average characters of the list's font, at least 8.
+  int HorizontalLineStep() const;
   HFONT StyledFont(UINT formatFlags);
 
  protected:
@@ -152,8 +157,7 @@ class CGfxListCtrl : public CWindow {
   LRESULT AskOwner(GfxListQuery& query);
 
  private:
-  class CellEditor;
-  friend class CellEditor;
+  friend class CGfxCellEditor;
 
   void DrawRow(const DRAWITEMSTRUCT& dis);
   void DrawCell(HDC dc, const RECT& cell, int row, int listColumn, const GfxColumnDef* def);
@@ -175,7 +179,7 @@ class CGfxListCtrl : public CWindow {
   GfxOwnerCallback callback_;
   GdiObject<HFONT> boldFont_, italicFont_, underlineFont_;
 
-  std::unique_ptr<CellEditor> editor_;
+  std::unique_ptr<CGfxCellEditor> editor_;
   int editRow_ = -1;
   int editColumn_ = -1;
   bool dropPending_ = false;

@@ -51,8 +51,7 @@ CSystemTray::~CSystemTray() {
     Detach();
     DestroyWindow(hwnd);
   }
-  if (menu_) DestroyMenu(menu_);
-  menu_ = nullptr;
+  menu_.Reset();
 }
 
 bool CSystemTray::CreateOwnWindow() {
@@ -70,10 +69,7 @@ bool CSystemTray::CreateOwnWindow() {
 bool CSystemTray::CreateTrayIcon(HWND parent, UINT callbackMessage, const char *tooltip, HICON icon, UINT id) {
   // A second creation replaces the icon of the first.
   DeleteTrayIcon();
-  if (menu_) {
-    DestroyMenu(menu_);
-    menu_ = nullptr;
-  }
+  menu_.Reset();
 
   DWORD version = GetVersion();
   enabled_ = LOBYTE(LOWORD(version)) >= 4;
@@ -98,7 +94,7 @@ bool CSystemTray::CreateTrayIcon(HWND parent, UINT callbackMessage, const char *
   hidden_ = false;
   enabled_ = Shell(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP) != FALSE;
 
-  menu_ = LoadMenuA(AppInstance(), MAKEINTRESOURCEA(LOWORD(id)));
+  menu_.Reset(LoadMenuA(AppInstance(), MAKEINTRESOURCEA(LOWORD(id))));
   return menu_ ? enabled_ : false;
 }
 
@@ -200,14 +196,14 @@ bool CSystemTray::SetDefaultMenuItem(UINT item, bool byPosition) {
   if (item == defaultItem_ && byPosition == defaultByPosition_) return true;
   defaultItem_ = item;
   defaultByPosition_ = byPosition;
-  HMENU popup = menu_ ? GetSubMenu(menu_, 0) : nullptr;
+  HMENU popup = menu_ ? GetSubMenu(menu_.Get(), 0) : nullptr;
   if (!popup) return false;
   return SetMenuDefaultItem(popup, item, byPosition ? TRUE : FALSE) != FALSE;
 }
 
 UINT CSystemTray::DefaultCommand() const {
   if (!defaultByPosition_) return defaultItem_;
-  HMENU popup = menu_ ? GetSubMenu(menu_, 0) : nullptr;
+  HMENU popup = menu_ ? GetSubMenu(menu_.Get(), 0) : nullptr;
   if (!popup) return 0;
   UINT cmd = GetMenuItemID(popup, static_cast<int>(defaultItem_));
   return cmd == static_cast<UINT>(-1) ? 0 : cmd;
@@ -220,7 +216,7 @@ LRESULT CSystemTray::OnIconNotify(UINT id, UINT mouseMsg) {
   HWND target = target_ ? target_ : (nid_.hWnd != m_hWnd ? nid_.hWnd : nullptr);
 
   if (mouseMsg == WM_RBUTTONUP) {
-    HMENU popup = menu_ ? GetSubMenu(menu_, 0) : nullptr;
+    HMENU popup = menu_ ? GetSubMenu(menu_.Get(), 0) : nullptr;
     if (!popup) return 0;
     SetMenuDefaultItem(popup, defaultItem_, defaultByPosition_ ? TRUE : FALSE);
     POINT pt{};
@@ -233,7 +229,7 @@ LRESULT CSystemTray::OnIconNotify(UINT id, UINT mouseMsg) {
     if (target) SetForegroundWindow(target);
     UINT cmd;
     if (defaultByPosition_) {
-      HMENU popup = menu_ ? GetSubMenu(menu_, 0) : nullptr;
+      HMENU popup = menu_ ? GetSubMenu(menu_.Get(), 0) : nullptr;
       if (!popup) return 0;
       cmd = DefaultCommand();
     } else {

@@ -13,6 +13,7 @@
 
 #include <vector>
 
+#include "framework/Handle.h"
 #include "framework/Window.h"
 
 class CSystemTray : public CWindow {
@@ -61,7 +62,7 @@ class CSystemTray : public CWindow {
   size_t AnimationIconCount() const { return icons_.size(); }
   HICON AnimationIcon(size_t index) const { return index < icons_.size() ? icons_[index] : nullptr; }
   size_t CurrentAnimationIcon() const { return currentIcon_; }
-  HMENU Menu() const { return menu_; }
+  HMENU Menu() const { return menu_.Get(); }
   const NOTIFYICONDATAA &NotifyData() const { return nid_; }
 
  protected:
@@ -74,11 +75,11 @@ class CSystemTray : public CWindow {
   // The command of the tray menu's default item; 0 without a pop-up.
   UINT DefaultCommand() const;
 
-  HMENU menu_ = nullptr;
+  UniqueMenu menu_;
   bool enabled_ = false;
   bool hidden_ = false;
   NOTIFYICONDATAA nid_{};
-  std::vector<HICON> icons_;
+  std::vector<HICON> icons_;  // shared resource icons: the system's, never freed
   UINT_PTR timerId_ = 0;
   size_t currentIcon_ = 0;
   ULONGLONG animationStart_ = 0;

@@ -213,6 +213,36 @@ TEST_F(MainWindow, MinimumSizeMovesTheDraggedEdgeOnly) {
   EXPECT_EQ(1500, big.bottom);
 }
 
+TEST_F(MainWindow, MaximisedTheCaptionStaysOnTheScreen) {
+  // Only the sizing frame lies beyond the work area, whatever the menu bar.
+  const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(dlg.m_hWnd, GWL_STYLE));
+  RECT frame{0, 0, 0, 0};
+  AdjustWindowRectEx(&frame, style & ~WS_BORDER, FALSE, static_cast<DWORD>(GetWindowLongPtrA(dlg.m_hWnd, GWL_EXSTYLE)));
+  ASSERT_LT(frame.top, 0);
+  ASSERT_NE(nullptr, GetMenu(dlg.m_hWnd));
+  MINMAXINFO info{};
+  dlg.Send(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(frame.left, info.ptMaxPosition.x);
+  EXPECT_EQ(frame.top, info.ptMaxPosition.y);
+  RECT work{};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  EXPECT_EQ(work.bottom - work.top + frame.bottom - frame.top, info.ptMaxSize.y);
+
+  ShowWindow(dlg.m_hWnd, SW_MAXIMIZE);
+  RECT win{}, client{};
+  GetWindowRect(dlg.m_hWnd, &win);
+  EXPECT_EQ(work.top + frame.top, win.top);
+  EXPECT_EQ(work.bottom + frame.bottom, win.bottom);
+  // The client area, below caption and menu, is on the screen and the
+  // buttons still reach its right edge.
+  GetClientRect(dlg.m_hWnd, &client);
+  POINT origin{0, 0};
+  ClientToScreen(dlg.m_hWnd, &origin);
+  EXPECT_GE(origin.y, work.top + GetSystemMetrics(SM_CYCAPTION));
+  EXPECT_EQ(client.right, ClientRectOf(dlg.Item(IDC_BTN_REMOVE), dlg.m_hWnd).right);
+  ShowWindow(dlg.m_hWnd, SW_RESTORE);
+}
+
 TEST_F(MainWindow, EnterEscapeAndCloseDoNotEndTheWindow) {
   MSG key{dlg.m_hWnd, WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
   IsDialogMessageA(dlg.m_hWnd, &key);

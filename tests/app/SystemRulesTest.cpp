@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
@@ -131,29 +134,48 @@ TEST(SystemRules, MissingFoldersAndInstallation) {
 }
 
 TEST(SystemRules, QueryReadsTheInstallValueAndTheNamedFolders) {
+  // A key of this test's own, in the 32-bit view like QQ's; the machine's
+  // real QQ key is never touched.
+  const std::string parent = "SOFTWARE\\VarnokelTest" + std::to_string(GetCurrentProcessId());
+  const std::string keyPath = parent + "\\TENCENT\\QQ";
   HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TENCENT\\QQ", 0, nullptr, 0,
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0,
                                            KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr));
   const char value[] = "F:\\Tencent\\QQ";
   RegSetValueExA(key, "Install", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value);
-  RegCloseKey(key);
-  SystemPaths p = QuerySystemPaths();
+  SystemPaths p = QuerySystemPaths(keyPath.c_str());
   EXPECT_EQ("F:\\Tencent\\QQ", p.qqDir);
   // A value with variables names the folder they stand for.
-  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TENCENT\\QQ", 0,
-                                         KEY_SET_VALUE | KEY_WOW64_32KEY, &key));
   const char withVariable[] = "%SystemRoot%\\QQ";
   RegSetValueExA(key, "Install", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(withVariable), sizeof withVariable);
+  EXPECT_EQ(QuerySystemPaths(keyPath.c_str()).qqDir, p.windowsDir + "\\QQ");
+  // A key without the value names no folder.
+  RegDeleteValueA(key, "Install");
+  EXPECT_EQ("", QuerySystemPaths(keyPath.c_str()).qqDir);
   RegCloseKey(key);
-  EXPECT_EQ(QuerySystemPaths().qqDir, p.windowsDir + "\\QQ");
-  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TENCENT\\QQ", KEY_WOW64_32KEY, 0);
-  EXPECT_EQ("", QuerySystemPaths().qqDir);
+  HKEY root = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &root));
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeA(root, parent.substr(9).c_str()));
+  RegCloseKey(root);
+  EXPECT_EQ("", QuerySystemPaths(keyPath.c_str()).qqDir);
+
   EXPECT_FALSE(p.windowsDir.empty());
   EXPECT_FALSE(p.systemDir.empty());
   EXPECT_FALSE(p.programFiles.empty());
+  // The start-up folders the shell knows, common before the user's, each
+  // without a trailing backslash (the rules append "\\*").
+  char common[MAX_PATH] = {}, user[MAX_PATH] = {};
+  ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, common, CSIDL_COMMON_STARTUP, FALSE));
+  ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, user, CSIDL_STARTUP, FALSE));
+  ASSERT_GE(p.startupFolders.size(), 2u);
+  ASSERT_LE(p.startupFolders.size(), 4u);
+  EXPECT_EQ(common, p.startupFolders.front());
+  const auto userAt = std::find(p.startupFolders.begin(), p.startupFolders.end(), std::string(user));
+  ASSERT_NE(p.startupFolders.end(), userAt);
+  EXPECT_GE(userAt - p.startupFolders.begin(), 1);
   for (const std::string& folder : p.startupFolders) {
-    EXPECT_FALSE(folder.empty());
-    EXPECT_NE('\\', folder.back());
+    ASSERT_FALSE(folder.empty());
+    EXPECT_NE('\\', folder.back()) << folder;
   }
 }
 

@@ -342,10 +342,27 @@ TEST(LogPage, StoppingWhileTheWriterFloodsIsPromptAndLeavesNothingHeld) {
   TerminateProcess(sim.process, 0);
   sim.Wait(5000);
 
-  // The heap is usable: the list can still be filled and emptied.
+  // The heaps are whole and no lock of theirs was left behind by the stop:
+  // every heap validates, and another thread can still allocate (a heap
+  // lock held by a vanished thread would keep it waiting, not crash).
+  {
+    HANDLE heaps[64];
+    const DWORD count = GetProcessHeaps(64, heaps);
+    ASSERT_GT(count, 0u);
+    for (DWORD i = 0; i < count && i < 64; ++i) EXPECT_TRUE(HeapValidate(heaps[i], 0, nullptr)) << i;
+    HANDLE allocator = CreateThread(
+        nullptr, 0,
+        [](void*) -> DWORD {
+          std::vector<std::unique_ptr<char[]>> blocks;
+          for (int i = 0; i < 64; ++i) blocks.emplace_back(new char[64 * 1024]);
+          return 0;
+        },
+        nullptr, 0, nullptr);
+    ASSERT_NE(nullptr, allocator);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(allocator, 5000)) << "allocation blocked after the stop";
+    CloseHandle(allocator);
+  }
   for (int i = 0; i < 200; ++i) h.List().InsertRow(h.Rows(), "after stop");
-  std::vector<std::unique_ptr<char[]>> blocks;
-  for (int i = 0; i < 64; ++i) blocks.emplace_back(new char[64 * 1024]);
   h.List().DeleteAllRows();
   EXPECT_EQ(0, h.Rows());
   // Every line the reader took is in the text log, whole.

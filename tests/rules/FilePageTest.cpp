@@ -390,7 +390,15 @@ TEST(FilePage, SystemRulesAreBoldPinkRedAndLocked) {
   ASSERT_EQ(1, Probe::Ask(list, sys));
   EXPECT_EQ(0x15u, sys.format);
   EXPECT_EQ(0x008000FFu, sys.textColour);
-  EXPECT_NE(list.NormalFont(), list.StyledFont(sys.format));  // drawn bold
+  // Drawn in the bold face of the list's own font.
+  LOGFONTA normal{}, styled{};
+  ASSERT_TRUE(GetObjectA(list.NormalFont(), sizeof normal, &normal));
+  ASSERT_TRUE(GetObjectA(list.StyledFont(sys.format), sizeof styled, &styled));
+  EXPECT_EQ(FW_BOLD, styled.lfWeight);
+  EXPECT_NE(FW_BOLD, normal.lfWeight);
+  EXPECT_STREQ(normal.lfFaceName, styled.lfFaceName);
+  EXPECT_EQ(normal.lfHeight, styled.lfHeight);
+  EXPECT_FALSE(styled.lfItalic);
   GfxListQuery plain;
   plain.kind = GFXQ_FORMAT;
   plain.itemData = list.RowData(0);

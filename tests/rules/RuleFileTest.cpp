@@ -217,6 +217,16 @@ TEST(RuleFile, ACancelledWaitLeavesNoMutexHeldAndTheFileUntouched) {
   int result = 1;
   std::thread writer([&] { result = file.WriteRules(MakeRules({{"*", "C:\\never"}})); });
   Sleep(100);
+  // The writer takes Write before Read: while it waits for Read it already
+  // holds Write, so another writer queues behind it instead of slipping in.
+  std::thread early([&] {
+    HANDLE m = CreateMutexA(nullptr, FALSE, (t.mapping + " Write").c_str());
+    const DWORD got = WaitForSingleObject(m, 0);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), got) << "Write mutex free while the writer waits for Read";
+    if (got == WAIT_OBJECT_0 || got == WAIT_ABANDONED) ReleaseMutex(m);
+    CloseHandle(m);
+  });
+  early.join();
   SetEvent(cancel);
   writer.join();
   EXPECT_EQ(-1, result);

@@ -468,6 +468,32 @@ TEST_F(GfxListTest, CellsFollowTheHeaderWhenScrolledSideways) {
   ImageList_Destroy(images);
 }
 
+TEST_F(GfxListTest, HorizontalArrowMovesByCharactersNotPixels) {
+  DefineFour();
+  list.ColumnManager()->Find(0)->width = 900;  // wider than the list
+  list.ApplyColumns();
+  list.InsertRow(0, "row", 0);
+  TEXTMETRICA tm{};
+  HDC dc = GetDC(list.m_hWnd);
+  HGDIOBJ old = SelectObject(dc, list.NormalFont());
+  GetTextMetricsA(dc, &tm);
+  SelectObject(dc, old);
+  ReleaseDC(list.m_hWnd, dc);
+  const int step = list.HorizontalLineStep();
+  EXPECT_GE(step, tm.tmAveCharWidth);
+  EXPECT_GE(step, 8);
+  ASSERT_EQ(0, GetScrollPos(list.m_hWnd, SB_HORZ));
+  SendMessageA(list.m_hWnd, WM_HSCROLL, SB_LINERIGHT, 0);
+  SendMessageA(list.m_hWnd, WM_HSCROLL, SB_LINERIGHT, 0);
+  EXPECT_EQ(2 * step, GetScrollPos(list.m_hWnd, SB_HORZ));
+  SendMessageA(list.m_hWnd, WM_HSCROLL, SB_LINELEFT, 0);
+  EXPECT_EQ(step, GetScrollPos(list.m_hWnd, SB_HORZ));
+  // The rows moved by the same amount.
+  RECT row{};
+  ListView_GetItemRect(list.m_hWnd, 0, &row, LVIR_BOUNDS);
+  EXPECT_EQ(-step, row.left);
+}
+
 TEST_F(GfxListTest, OwnerFormatGivesColourAndFontAndGridLinesFollowTheOwner) {
   DefineFour();
   list.ApplyColumns();
@@ -832,11 +858,13 @@ TEST_F(GfxListEditTest, WithoutACallbackTheParentGetsTheQueries) {
 
 // --- look --------------------------------------------------------------------------------
 
-// A list laid out like the Files page, shown for a while when
-// VARNOKEL_SHOWCASE_MS is set, to look at under a real display.
+// A list laid out like the Files page, checked as a whole: the header click
+// reverses the sort, system rows are drawn in their colour, and a kind cell
+// edits with the owner's choices. With VARNOKEL_SHOWCASE_MS set it stays
+// on screen that long, to look at under a real display.
 TEST(GfxListShowcase, FilesPageLikeList) {
   char buf[16] = {};
-  if (!GetEnvironmentVariableA("VARNOKEL_SHOWCASE_MS", buf, sizeof buf)) GTEST_SKIP() << "only on request";
+  const bool show = GetEnvironmentVariableA("VARNOKEL_SHOWCASE_MS", buf, sizeof buf) != 0;
   Host host;
   SetWindowPos(host.m_hWnd, nullptr, 40, 40, 820, 330, SWP_NOZORDER);
   CGfxListCtrl list;
@@ -891,15 +919,54 @@ TEST(GfxListShowcase, FilesPageLikeList) {
   nm.hdr = {list.m_hWnd, kListId, static_cast<UINT>(LVN_COLUMNCLICK)};
   nm.iSubItem = 1;
   SendMessageA(host.m_hWnd, WM_NOTIFY, kListId, reinterpret_cast<LPARAM>(&nm));
+  // A first click sorts ascending (the call above was no click), a second
+  // one turns the order round.
+  auto inOrder = [&](int sign) {
+    for (int r = 1; r < list.RowCount(); ++r) {
+      const int c = CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, list.CellText(r - 1, 1).c_str(), -1,
+                                   list.CellText(r, 1).c_str(), -1) -
+                    CSTR_EQUAL;
+      if (c * sign > 0) return false;
+    }
+    return true;
+  };
+  ASSERT_EQ(6, list.RowCount());
+  EXPECT_TRUE(inOrder(1));
+  const std::string firstAscending = list.CellText(0, 1);
+  SendMessageA(host.m_hWnd, WM_NOTIFY, kListId, reinterpret_cast<LPARAM>(&nm));
+  EXPECT_TRUE(inOrder(-1));
+  EXPECT_EQ(firstAscending, list.CellText(5, 1));
+  // Only the two system rows carry the pink text.
+  {
+    int w = 0, h = 0;
+    std::vector<DWORD> px = PaintClient(list.m_hWnd, w, h);
+    int pinkRows = 0;
+    for (int r = 0; r < 6; ++r) {
+      RECT rc{};
+      ListView_GetItemRect(list.m_hWnd, r, &rc, LVIR_BOUNDS);
+      int pink = 0;
+      for (int y = std::max(0, static_cast<int>(rc.top)); y < std::min(h, static_cast<int>(rc.bottom)); ++y)
+        for (int x = 0; x < w; ++x) pink += (px[y * w + x] & 0xFFFFFF) == 0xFF0080;  // RGB 255,0,128 as BGRA
+      const bool system = rows[list.RowData(r)].system;
+      EXPECT_EQ(system, pink > 10) << list.CellText(r, 1) << " " << pink;
+      pinkRows += pink > 10;
+    }
+    EXPECT_EQ(2, pinkRows);
+  }
   list.SelectRow(1);
   list.SelectRow(4);
   SetFocus(list.m_hWnd);
+  if (show) testsupport::PumpUntil([] { return false; }, 500);  // the window appears first
   if (!GetEnvironmentVariableA("VARNOKEL_SHOWCASE_CLICK", nullptr, 0)) {
-    testsupport::PumpUntil([] { return false; }, 500);  // the window appears first
     ASSERT_TRUE(list.BeginEdit(4, 5));
-    EXPECT_TRUE(list.IsEditing());
+    ASSERT_TRUE(list.IsEditing());
+    HWND editor = list.EditorWindow();
+    ASSERT_EQ(2, SendMessageA(editor, CB_GETCOUNT, 0, 0));
+    char first[16] = {};
+    SendMessageA(editor, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(first));
+    EXPECT_STREQ("Approved", first);
   }
-  testsupport::PumpUntil([] { return false; }, static_cast<DWORD>(atoi(buf)));
+  if (show) testsupport::PumpUntil([] { return false; }, static_cast<DWORD>(atoi(buf)));
   list.EndEdit(false);
   list.SetImageList(nullptr);
   ImageList_Destroy(images);
