@@ -29,8 +29,8 @@ void SplitKey(const std::string& keyAndName, std::string& key, std::string& name
 class RegKey {
  public:
   RegKey(HKEY root, const std::string& path, bool write) {
-    LONG r = write ? RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                                     &key_, nullptr)
+    LONG r = write ? RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key_,
+                                     nullptr)
                    : RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key_);
     if (r != ERROR_SUCCESS) key_ = nullptr;
   }

@@ -92,8 +92,7 @@ class CGfxListCtrl::CellEditor : public CWindow {
  protected:
   LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM) override {
     switch (msg) {
-      case WM_GETDLGCODE:
-        return Default() | DLGC_WANTALLKEYS;
+      case WM_GETDLGCODE: return Default() | DLGC_WANTALLKEYS;
       case WM_KEYDOWN:
         if (wp == VK_RETURN || wp == VK_ESCAPE) {
           PostMessageA(list_->m_hWnd, EndEditMessage(), wp == VK_RETURN, session_);
@@ -870,9 +869,7 @@ LRESULT CGfxListCtrl::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     return 0;
   }
   switch (msg) {
-    case WM_LBUTTONDOWN:
-      OnLButtonDown(wp, lp);
-      return 0;
+    case WM_LBUTTONDOWN: OnLButtonDown(wp, lp); return 0;
     case WM_LBUTTONUP: {
       LRESULT r = Default();
       OpenPendingDropDown();
@@ -907,20 +904,14 @@ LRESULT CGfxListCtrl::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_VSCROLL:
     case WM_HSCROLL:
     case WM_MOUSEWHEEL:
-    case WM_SIZE:
-      EndEdit(true);
-      break;
-    case WM_SETFONT:
-      ResetFonts();
-      break;
+    case WM_SIZE: EndEdit(true); break;
+    case WM_SETFONT: ResetFonts(); break;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
       // The selection is drawn differently with and without the focus.
       InvalidateRect(m_hWnd, nullptr, FALSE);
       break;
-    case WM_DESTROY:
-      EndEdit(false);
-      break;
+    case WM_DESTROY: EndEdit(false); break;
   }
   return CWindow::WindowProc(msg, wp, lp);
 }

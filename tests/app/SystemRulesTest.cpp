@@ -60,7 +60,7 @@ struct Page {
 TEST(SystemRules, TwelveRequestsInOrderWithTheirFields) {
   auto reqs = BuildSystemRuleRequests(FullPaths());
   ASSERT_EQ(12u, reqs.size());
-  const uint32_t codes[12] = {REQ_MODIFY, REQ_RUN, REQ_MODIFY, REQ_RUN, REQ_MODIFY, REQ_RUN,
+  const uint32_t codes[12] = {REQ_MODIFY, REQ_RUN,  REQ_MODIFY, REQ_RUN, REQ_MODIFY, REQ_RUN,
                               REQ_MODIFY, REQ_OPEN, REQ_MODIFY, REQ_RUN, REQ_MODIFY, REQ_MODIFY};
   const size_t destCounts[12] = {10, 1, 9, 1, 10, 1, 2, 2, 30, 1, 12, 57};
   for (size_t i = 0; i < 12; ++i) {
@@ -140,8 +140,8 @@ TEST(SystemRules, QueryReadsTheInstallValueAndTheNamedFolders) {
   SystemPaths p = QuerySystemPaths();
   EXPECT_EQ("F:\\Tencent\\QQ", p.qqDir);
   // A value with variables names the folder they stand for.
-  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TENCENT\\QQ", 0,
-                                         KEY_SET_VALUE | KEY_WOW64_32KEY, &key));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TENCENT\\QQ", 0, KEY_SET_VALUE | KEY_WOW64_32KEY, &key));
   const char withVariable[] = "%SystemRoot%\\QQ";
   RegSetValueExA(key, "Install", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(withVariable), sizeof withVariable);
   RegCloseKey(key);
