@@ -21,8 +21,7 @@ class CDlgNotify::CMessageField : public CWindow {
  protected:
   LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
     switch (msg) {
-      case WM_ERASEBKGND:
-        return 1;
+      case WM_ERASEBKGND: return 1;
       case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(m_hWnd, &ps);
@@ -35,8 +34,7 @@ class CDlgNotify::CMessageField : public CWindow {
         InvalidateRect(m_hWnd, nullptr, TRUE);
         return r;
       }
-      default:
-        return CWindow::WindowProc(msg, wp, lp);
+      default: return CWindow::WindowProc(msg, wp, lp);
     }
   }
 

@@ -18,12 +18,19 @@ const char* const kSetB[] = {"*.dll", "*.exe", "*.bat", "*.ocx", "*.pif", "*.scr
 const char* const kSetC[] = {"*.dll", "*.exe", "*.bat", "*.ocx", "*.pif", "*.scr",
                              "*.vbs", "*.hta", "*.js",  "*.jar", "*.ini", "*.inf"};
 
-const char* const kWindowsTails[] = {"\\*.dll",      "\\*.exe",     "\\*.bat",         "\\*.ocx",
-                                     "\\*.pif",      "\\*.scr",     "\\*.vbs",         "\\system.ini",
-                                     "\\win.ini",    "\\wininit.ini", "\\drivers\\etc\\hosts"};
-const char* const kSystemTails[] = {"\\*.dll",   "\\*.exe",     "\\*.bat",    "\\*.ocx",
-                                    "\\*.pif",   "\\*.scr",     "\\*.vbs",    "\\system.ini",
-                                    "\\win.ini", "\\wininit.ini", "\\Tasks\\*"};
+const char* const kWindowsTails[] = {"\\*.dll",
+                                     "\\*.exe",
+                                     "\\*.bat",
+                                     "\\*.ocx",
+                                     "\\*.pif",
+                                     "\\*.scr",
+                                     "\\*.vbs",
+                                     "\\system.ini",
+                                     "\\win.ini",
+                                     "\\wininit.ini",
+                                     "\\drivers\\etc\\hosts"};
+const char* const kSystemTails[] = {"\\*.dll", "\\*.exe",      "\\*.bat",   "\\*.ocx",       "\\*.pif",   "\\*.scr",
+                                    "\\*.vbs", "\\system.ini", "\\win.ini", "\\wininit.ini", "\\Tasks\\*"};
 
 const char* const kRegistryKeys[] = {
     "hkey_current_user\\Software\\Microsoft\\Windows\\CurrentVersion\\Run*",

@@ -45,8 +45,8 @@ int main(int argc, char** argv) {
   RuleList rules;
   size_t bytes = 0;
   for (int i = 0; bytes + 120 < RULE_FILE_SIZE - RULE_FILE_HEADER_SIZE - RULE_FILE_RESERVE; ++i) {
-    std::string dest = "C:\\Users\\someone\\Documents\\Project " + std::to_string(i) + "\\report-" +
-                       std::to_string(i * 7) + ".docx";
+    std::string dest =
+        "C:\\Users\\someone\\Documents\\Project " + std::to_string(i) + "\\report-" + std::to_string(i * 7) + ".docx";
     auto r = MakeRule(i % 3 ? "*" : "C:\\Program Files\\Office\\winword.exe", dest, TYPE_FILE, KIND_COPY | KIND_OPEN,
                       RULE_MODE_NORMAL);
     bytes += 20 + r->SourceLen + r->DestLen;

@@ -11,7 +11,10 @@ if(VARNOKEL_TESTS AND CORE_TESTS)
   add_executable(core_tests ${CORE_TESTS})
   target_compile_options(core_tests PRIVATE ${SAN_FLAGS})
   target_link_libraries(core_tests PRIVATE varnokel_core gtest_main)
-  add_test(NAME core_tests COMMAND core_tests)
+  # One CTest test per GoogleTest case (core.<Suite>.<Case>), listed when the
+  # program is built.
+  include(GoogleTest)
+  gtest_discover_tests(core_tests TEST_PREFIX core. DISCOVERY_MODE POST_BUILD)
 endif()
 
 if(VARNOKEL_FUZZ)

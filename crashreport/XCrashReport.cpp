@@ -155,13 +155,10 @@ INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
           if (s) OpenFolder(dlg, *s);
           return TRUE;
         case IDOK:
-        case IDCANCEL:
-          EndDialog(dlg, IDOK);
-          return TRUE;
+        case IDCANCEL: EndDialog(dlg, IDOK); return TRUE;
       }
       return FALSE;
-    default:
-      return FALSE;
+    default: return FALSE;
   }
 }
 

@@ -17,17 +17,12 @@ MarkupStatic g_page;
 
 LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case kLinkMessage:
-      MessageBoxA(hwnd, reinterpret_cast<const char*>(wp), "Link message", MB_OK);
-      return 0;
+    case kLinkMessage: MessageBoxA(hwnd, reinterpret_cast<const char*>(wp), "Link message", MB_OK); return 0;
     case WM_SIZE:
       if (g_page.m_hWnd) MoveWindow(g_page.m_hWnd, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
       return 0;
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
-    default:
-      return DefWindowProcA(hwnd, msg, wp, lp);
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: return DefWindowProcA(hwnd, msg, wp, lp);
   }
 }
 
@@ -48,8 +43,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
                             nullptr, instance, nullptr);
   RECT rc{};
   GetClientRect(hwnd, &rc);
-  HWND page = CreateWindowA("STATIC", "", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 0, 0, rc.right, rc.bottom, hwnd,
-                            nullptr, instance, nullptr);
+  HWND page = CreateWindowA("STATIC", "", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 0, 0, rc.right, rc.bottom, hwnd, nullptr,
+                            instance, nullptr);
   g_page.AttachStatic(page);
   g_page.SetMargins(10, 8);
   g_page.SetTextColour(MarkupStatic::kNoTextColour);

@@ -81,13 +81,8 @@ LRESULT CDialogBase::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (ReflectToChild(msg, wp, lp, result)) return result;
       if (OnNotify(reinterpret_cast<NMHDR*>(lp), result)) return result;
       return Default();
-    case WM_TIMER:
-      OnTimer(wp);
-      return 0;
-    case WM_DESTROY:
-      OnDestroy();
-      return Default();
-    default:
-      return CWindow::WindowProc(msg, wp, lp);
+    case WM_TIMER: OnTimer(wp); return 0;
+    case WM_DESTROY: OnDestroy(); return Default();
+    default: return CWindow::WindowProc(msg, wp, lp);
   }
 }

@@ -25,9 +25,8 @@ int GetInt(const std::string& section, const std::string& entry, int defaultValu
 bool WriteInt(const std::string& section, const std::string& entry, int value) {
   const RegKey key(HKEY_CURRENT_USER, KeyPath(section), true);
   DWORD v = static_cast<DWORD>(value);
-  return key.Get() &&
-         RegSetValueExA(key.Get(), entry.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v) ==
-             ERROR_SUCCESS;
+  return key.Get() && RegSetValueExA(key.Get(), entry.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v),
+                                     sizeof v) == ERROR_SUCCESS;
 }
 
 std::string GetString(const std::string& section, const std::string& entry, const std::string& defaultValue) {

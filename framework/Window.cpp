@@ -28,9 +28,7 @@ void CWindow::Detach() {
   m_hWnd = nullptr;
 }
 
-CWindow* CWindow::FromHandle(HWND hwnd) {
-  return hwnd ? static_cast<CWindow*>(GetPropA(hwnd, kProp)) : nullptr;
-}
+CWindow* CWindow::FromHandle(HWND hwnd) { return hwnd ? static_cast<CWindow*>(GetPropA(hwnd, kProp)) : nullptr; }
 
 std::string CWindow::GetText() const {
   int n = GetWindowTextLengthA(m_hWnd);
@@ -94,12 +92,8 @@ bool CWindow::OnReflectedMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false;
 bool CWindow::ReflectToChild(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   HWND child = nullptr;
   switch (msg) {
-    case WM_NOTIFY:
-      child = reinterpret_cast<NMHDR*>(lp)->hwndFrom;
-      break;
-    case WM_DRAWITEM:
-      child = reinterpret_cast<DRAWITEMSTRUCT*>(lp)->hwndItem;
-      break;
+    case WM_NOTIFY: child = reinterpret_cast<NMHDR*>(lp)->hwndFrom; break;
+    case WM_DRAWITEM: child = reinterpret_cast<DRAWITEMSTRUCT*>(lp)->hwndItem; break;
     case WM_MEASUREITEM: {
       auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
       if (mis->CtlType != ODT_MENU) child = GetDlgItem(m_hWnd, static_cast<int>(mis->CtlID));
@@ -112,11 +106,8 @@ bool CWindow::ReflectToChild(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORSCROLLBAR:
     case WM_HSCROLL:
-    case WM_VSCROLL:
-      child = reinterpret_cast<HWND>(lp);
-      break;
-    default:
-      return false;
+    case WM_VSCROLL: child = reinterpret_cast<HWND>(lp); break;
+    default: return false;
   }
   if (!child || child == m_hWnd) return false;
   CWindow* obj = FromHandle(child);

@@ -1,9 +1,9 @@
 // Walks arbitrary bytes as a log view of the input's size the way the log
 // reader does, then appends records as the writer does and checks that the
 // reader finds them.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>

@@ -33,8 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (parts.fields >= 2) Check(parts.process.find(',') == std::string::npos);
   if (parts.fields == 3) {
-    const std::string joined =
-        parts.time + "," + parts.process + "," + parts.actionPrefix + " : " + parts.detail;
+    const std::string joined = parts.time + "," + parts.process + "," + parts.actionPrefix + " : " + parts.detail;
     Check(joined == usable);
   }
   if (parts.fields < 3) Check(parts.detail.empty() && parts.actionPrefix.empty());

@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(l.width >= 0 && l.height >= 0);
   for (const auto& it : l.items) {
     Check(it.w >= 0 && it.h >= 0);
-    if (it.kind == MarkupItem::Text) Check(it.font >= 0 && static_cast<size_t>(it.font) < l.fonts.size() && !it.text.empty());
+    if (it.kind == MarkupItem::Text)
+      Check(it.font >= 0 && static_cast<size_t>(it.font) < l.fonts.size() && !it.text.empty());
     if (it.kind == MarkupItem::Image) Check(it.image >= 0 && static_cast<size_t>(it.image) < l.images.size());
   }
   for (const auto& a : l.links) Check(a.link >= 0 && a.w >= 0 && a.h >= 0 && (a.kind == 1 || a.kind == 2));

@@ -27,8 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RuleList found;
     const int rc = ParseRuleFileImage(view.data(), view.size(), found);
     Check(rc == -1 || rc == -3 || rc == -4);
-    Check(CheckRuleFileShape(view.data(), view.size()) != RuleFileShape::AsWritten ||
-          size == RULE_FILE_SIZE);
+    Check(CheckRuleFileShape(view.data(), view.size()) != RuleFileShape::AsWritten || size == RULE_FILE_SIZE);
     uint64_t end = RULE_FILE_HEADER_SIZE;
     for (const auto& r : found) end += r->RecordSize();
     Check(found.empty() || end <= size);
@@ -77,8 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(wrc == 0 && used == offset);
   RuleList again;
   uint32_t count2 = 0, offset2 = 0;
-  const int rc2 = ParseRuleRecords(copy.data() + RULE_FILE_HEADER_SIZE, maxSize, again, count2,
-                                   offset2);
+  const int rc2 = ParseRuleRecords(copy.data() + RULE_FILE_HEADER_SIZE, maxSize, again, count2, offset2);
   Check(count2 == count && offset2 == offset);
   // The copy ends at its end marker, or at the reserve if the records fill it.
   Check(rc2 == -3 || rc2 == -4);

@@ -10,9 +10,7 @@ namespace {
 
 // Bytes from position to the end of the view; only called for positions
 // outside the reserve zone, where this is more than 512.
-size_t BytesToViewEnd(uint32_t position, uint32_t maxSize) {
-  return size_t{maxSize} - LOG_HEADER_SIZE - position;
-}
+size_t BytesToViewEnd(uint32_t position, uint32_t maxSize) { return size_t{maxSize} - LOG_HEADER_SIZE - position; }
 
 // Length of the valid record at position, or 0 when there is none. Does not
 // allocate: the writer uses it to find its place.
@@ -21,8 +19,7 @@ uint32_t ValidRecordLength(const uint8_t* readBase, uint32_t maxSize, uint32_t p
   const uint8_t* p = readBase + position;
   if (avail < LOG_RECORD_FIXED_SIZE || Load32(p) == 0) return 0;
   const uint32_t length = Load32(p + 8);
-  if (length < 1 || length > LOG_MAX_TEXT || LOG_RECORD_FIXED_SIZE + size_t{length} > avail)
-    return 0;
+  if (length < 1 || length > LOG_MAX_TEXT || LOG_RECORD_FIXED_SIZE + size_t{length} > avail) return 0;
   return length;
 }
 
@@ -68,12 +65,10 @@ bool LOGFILE_ITEM::BuildFromBuffer(const uint8_t* p, size_t avail) {
   return true;
 }
 
-bool IsInLogReserve(uint64_t position, uint32_t maxSize) {
-  return LOG_HEADER_SIZE + position + LOG_RESERVE >= maxSize;
-}
+bool IsInLogReserve(uint64_t position, uint32_t maxSize) { return LOG_HEADER_SIZE + position + LOG_RESERVE >= maxSize; }
 
-int ParseLogRecords(const uint8_t* readBase, uint32_t maxSize, LogItemList& list,
-                    uint32_t& count, uint32_t& position, bool* pauseHint) {
+int ParseLogRecords(const uint8_t* readBase, uint32_t maxSize, LogItemList& list, uint32_t& count, uint32_t& position,
+                    bool* pauseHint) {
   if (pauseHint) *pauseHint = false;
   list.clear();
   const uint32_t wanted = count;
@@ -113,8 +108,8 @@ uint32_t FindLogWritePosition(const uint8_t* readBase, uint32_t maxSize) {
   return 0;
 }
 
-uint32_t AppendLogRecord(uint8_t* readBase, uint32_t maxSize, uint32_t position,
-                         uint32_t type, uint32_t action, std::string_view text) {
+uint32_t AppendLogRecord(uint8_t* readBase, uint32_t maxSize, uint32_t position, uint32_t type, uint32_t action,
+                         std::string_view text) {
   if (readBase == nullptr || type == 0 || text.empty()) return position;
   const uint32_t start = IsInLogReserve(position, maxSize) ? 0 : position;
   if (IsInLogReserve(start, maxSize)) return position;  // no room for any record
@@ -123,12 +118,11 @@ uint32_t AppendLogRecord(uint8_t* readBase, uint32_t maxSize, uint32_t position,
   if (start == 0) {
     // The lap's first record must end before the reserve zone: the zero word
     // that closes a lap goes to position 0 and would otherwise erase it.
-    room = std::min<int64_t>(
-        room, int64_t{maxSize} - LOG_HEADER_SIZE - LOG_RESERVE - LOG_RECORD_FIXED_SIZE - 1);
+    room = std::min<int64_t>(room, int64_t{maxSize} - LOG_HEADER_SIZE - LOG_RESERVE - LOG_RECORD_FIXED_SIZE - 1);
   }
   if (room < 1) return position;
-  const uint32_t length = static_cast<uint32_t>(
-      std::min<uint64_t>({text.size(), uint64_t{LOG_MAX_TEXT}, static_cast<uint64_t>(room)}));
+  const uint32_t length =
+      static_cast<uint32_t>(std::min<uint64_t>({text.size(), uint64_t{LOG_MAX_TEXT}, static_cast<uint64_t>(room)}));
   uint8_t* p = readBase + start;
   Store32(p, type);
   Store32(p + 4, action);

@@ -74,8 +74,8 @@ bool IsInLogReserve(uint64_t position, uint32_t maxSize);
 // zone; the caller continues at 0) or -1 (readBase null). *pauseHint (when
 // given) is set when -3 came without any record read: the caller pauses
 // 10 ms before the next poll.
-int ParseLogRecords(const uint8_t* readBase, uint32_t maxSize, LogItemList& list,
-                    uint32_t& count, uint32_t& position, bool* pauseHint = nullptr);
+int ParseLogRecords(const uint8_t* readBase, uint32_t maxSize, LogItemList& list, uint32_t& count, uint32_t& position,
+                    bool* pauseHint = nullptr);
 
 // For a reader whose position reached the reserve zone: true when the writer
 // has begun a new lap at position 0, that is, position 0 holds the zero word
@@ -95,5 +95,5 @@ uint32_t FindLogWritePosition(const uint8_t* readBase, uint32_t maxSize);
 // position. A record with type 0 or an empty text would read as the end, so
 // none is written and position comes back unchanged; so does a view too small
 // for any record.
-uint32_t AppendLogRecord(uint8_t* readBase, uint32_t maxSize, uint32_t position,
-                         uint32_t type, uint32_t action, std::string_view text);
+uint32_t AppendLogRecord(uint8_t* readBase, uint32_t maxSize, uint32_t position, uint32_t type, uint32_t action,
+                         std::string_view text);

@@ -7,8 +7,7 @@
 namespace {
 
 constexpr const char* kTypeNames[] = {"File", "Registry", "Net", " System"};
-constexpr const char* kActionNames[] = {" Read",   " Modify", " Run",  " Copy",
-                                        " Delete", " Find",   " Print"};
+constexpr const char* kActionNames[] = {" Read", " Modify", " Run", " Copy", " Delete", " Find", " Print"};
 
 std::string_view UpToNul(std::string_view s) {
   const size_t nul = s.find('\0');

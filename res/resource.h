@@ -126,28 +126,28 @@
 #define IDI_MAIN 128
 
 /* Main-window button icons: normal and mouse-over ("_HOT"). */
-#define IDI_FIND         142
-#define IDI_MODIFY       143
-#define IDI_DEL          145
-#define IDI_COPY         148
-#define IDI_OPTIONS      149
-#define IDI_RUN          150
-#define IDI_PRINT        152
-#define IDI_OPEN         153
-#define IDI_EDIT         155
-#define IDI_REMOVE       156
-#define IDI_VIEW         157
-#define IDI_COPY_HOT     164
-#define IDI_OPTIONS_HOT  165
-#define IDI_DEL_HOT      166
-#define IDI_RUN_HOT      167
-#define IDI_OPEN_HOT     168
-#define IDI_MODIFY_HOT   169
-#define IDI_FIND_HOT     172
-#define IDI_PRINT_HOT    173
-#define IDI_VIEW_HOT     174
-#define IDI_EDIT_HOT     176
-#define IDI_REMOVE_HOT   177
+#define IDI_FIND        142
+#define IDI_MODIFY      143
+#define IDI_DEL         145
+#define IDI_COPY        148
+#define IDI_OPTIONS     149
+#define IDI_RUN         150
+#define IDI_PRINT       152
+#define IDI_OPEN        153
+#define IDI_EDIT        155
+#define IDI_REMOVE      156
+#define IDI_VIEW        157
+#define IDI_COPY_HOT    164
+#define IDI_OPTIONS_HOT 165
+#define IDI_DEL_HOT     166
+#define IDI_RUN_HOT     167
+#define IDI_OPEN_HOT    168
+#define IDI_MODIFY_HOT  169
+#define IDI_FIND_HOT    172
+#define IDI_PRINT_HOT   173
+#define IDI_VIEW_HOT    174
+#define IDI_EDIT_HOT    176
+#define IDI_REMOVE_HOT  177
 
 /* Greyed (disabled) variants of the button symbols and spare shields. */
 #define IDI_RUN_DISABLED     144
@@ -316,26 +316,26 @@
 
 /* Tips window: labels, category names (list order 220, 197..204) and hints
  * (219, 205..212). */
-#define IDS_TIPS_CATEGORY      195
-#define IDS_TIPS_DONTSHOW      196
-#define IDS_TIPCAT_RULES       197
-#define IDS_TIPCAT_ADD         198
-#define IDS_TIPCAT_EDIT        199
-#define IDS_TIPCAT_DELETE      200
-#define IDS_TIPCAT_LOG         201
-#define IDS_TIPCAT_VIEW_LOG    202
-#define IDS_TIPCAT_SAVE_LOG    203
-#define IDS_TIPCAT_JUMP        204
-#define IDS_TIPTEXT_RULES      205
-#define IDS_TIPTEXT_ADD        206
-#define IDS_TIPTEXT_EDIT       207
-#define IDS_TIPTEXT_DELETE     208
-#define IDS_TIPTEXT_LOG        209
-#define IDS_TIPTEXT_VIEW_LOG   210
-#define IDS_TIPTEXT_SAVE_LOG   211
-#define IDS_TIPTEXT_JUMP       212
-#define IDS_TIPTEXT_OVERALL    219
-#define IDS_TIPCAT_OVERALL     220
+#define IDS_TIPS_CATEGORY    195
+#define IDS_TIPS_DONTSHOW    196
+#define IDS_TIPCAT_RULES     197
+#define IDS_TIPCAT_ADD       198
+#define IDS_TIPCAT_EDIT      199
+#define IDS_TIPCAT_DELETE    200
+#define IDS_TIPCAT_LOG       201
+#define IDS_TIPCAT_VIEW_LOG  202
+#define IDS_TIPCAT_SAVE_LOG  203
+#define IDS_TIPCAT_JUMP      204
+#define IDS_TIPTEXT_RULES    205
+#define IDS_TIPTEXT_ADD      206
+#define IDS_TIPTEXT_EDIT     207
+#define IDS_TIPTEXT_DELETE   208
+#define IDS_TIPTEXT_LOG      209
+#define IDS_TIPTEXT_VIEW_LOG 210
+#define IDS_TIPTEXT_SAVE_LOG 211
+#define IDS_TIPTEXT_JUMP     212
+#define IDS_TIPTEXT_OVERALL  219
+#define IDS_TIPCAT_OVERALL   220
 
 /* Clipboard guard. */
 #define IDS_NOTICE_FILE       216

@@ -103,11 +103,12 @@ void CDlgFilePage::SetUpList() {
   list_.CreateColumnManager();
   list_.DefineColumn(COL_ICON, LoadStr(IDS_COL_ICON), "", LVCFMT_CENTER, 30, 0x70);
   list_.DefineColumn(COL_FILENAME, LoadStr(IDS_COL_FILENAME), "", LVCFMT_LEFT, 320, 0x20);
-  const UINT kindTitles[] = {IDS_COL_RUN, IDS_COL_COPY, IDS_COL_OPEN, IDS_COL_MODIFY,
+  const UINT kindTitles[] = {IDS_COL_RUN,    IDS_COL_COPY, IDS_COL_OPEN, IDS_COL_MODIFY,
                              IDS_COL_DELETE, IDS_COL_FIND, IDS_COL_PRINT};
   int id = COL_RUN;
   for (UINT title : kindTitles) list_.DefineColumn(id++, LoadStr(title), "", LVCFMT_CENTER, 64, 0x61);
-  const int order[] = {COL_ICON, COL_FILENAME, COL_RUN, COL_COPY, COL_OPEN, COL_MODIFY, COL_DELETE, COL_FIND, COL_PRINT};
+  const int order[] = {COL_ICON,   COL_FILENAME, COL_RUN,  COL_COPY, COL_OPEN,
+                       COL_MODIFY, COL_DELETE,   COL_FIND, COL_PRINT};
   list_.SetDefaultOrder(static_cast<int>(std::size(order)), order);
   list_.LoadColumns(LoadStr(IDS_FILE_LIST_LAYOUT));
   list_.ModifyListStyle(0, GFXS_HGRID | GFXS_VGRID | GFXS_FULLROWSELECT);
@@ -146,10 +147,8 @@ LRESULT CDlgFilePage::OnListQuery(GfxListQuery& query) {
       if (!rule || system || busy_) return 0;
       OnCellValueChosen(query);
       return 1;
-    case GFXQ_ROWDRAWN:
-      return 1;
-    default:
-      return 0;
+    case GFXQ_ROWDRAWN: return 1;
+    default: return 0;
   }
 }
 
@@ -194,7 +193,7 @@ void CDlgFilePage::RebuildRows() {
 }
 
 CDlgFilePage::PassOutcome CDlgFilePage::RunFilePass(uint32_t operations, CRuleFile& file, RuleList& rules,
-                                                     UINT messageId) {
+                                                    UINT messageId) {
   NOTIFY_JOB job{};
   job.owner = m_hWnd;
   job.operations = operations;
@@ -473,15 +472,9 @@ void CDlgFilePage::ApplyRequest(const RULE_REQUEST* req) {
     return;
   }
   switch (req->Code) {
-    case REQ_EDIT_NEW:
-      EditNew(*req);
-      return;
-    case REQ_EDIT_SELECTED:
-      EditSelected();
-      return;
-    case REQ_REMOVE_SELECTED:
-      RemoveSelected();
-      return;
+    case REQ_EDIT_NEW: EditNew(*req); return;
+    case REQ_EDIT_SELECTED: EditSelected(); return;
+    case REQ_REMOVE_SELECTED: RemoveSelected(); return;
     default:
       if (AddRequestRules(rules_, *req)) Synchronise(true);
       return;
@@ -523,9 +516,7 @@ void CDlgFilePage::OnDestroy() {
 
 LRESULT CDlgFilePage::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case WM_RULE_REQUEST:
-      HandleRequest(reinterpret_cast<const RULE_REQUEST*>(wp));
-      return 0;
+    case WM_RULE_REQUEST: HandleRequest(reinterpret_cast<const RULE_REQUEST*>(wp)); return 0;
     case WM_DROPFILES:
       // Drops count only on the main window's buttons; the page takes them
       // so they go nowhere else, and gives the drop's memory back.
@@ -536,7 +527,6 @@ LRESULT CDlgFilePage::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       ResizeList();
       return r;
     }
-    default:
-      return CBkDialogST::WindowProc(msg, wp, lp);
+    default: return CBkDialogST::WindowProc(msg, wp, lp);
   }
 }

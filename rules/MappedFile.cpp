@@ -98,8 +98,8 @@ int CMappedFile::OpenMapping(const OpenArgs& a) {
   const DWORD mapAccess = write ? (FILE_MAP_READ | FILE_MAP_WRITE) : FILE_MAP_READ;
   mapping_ = OpenFileMappingA(mapAccess, TRUE, mappingName_.c_str());
   if (!mapping_) {
-    mapping_ = CreateFileMappingA(file_, nullptr, write ? PAGE_READWRITE : PAGE_READONLY, 0, maxSize_,
-                                  mappingName_.c_str());
+    mapping_ =
+        CreateFileMappingA(file_, nullptr, write ? PAGE_READWRITE : PAGE_READONLY, 0, maxSize_, mappingName_.c_str());
   }
   if (!mapping_) {
     lastError_ = GetLastError();

@@ -53,11 +53,11 @@ class CMappedFile {
 
  protected:
   struct OpenArgs {
-    const char* traceClass;     // "CRuleFile" or "CLogFile"
-    const uint8_t* header;      // written at offset 0 by every open
+    const char* traceClass;  // "CRuleFile" or "CLogFile"
+    const uint8_t* header;   // written at offset 0 by every open
     uint32_t headerSize;
     const char* path;
-    const char* mappingName;    // null: the file name part of the path
+    const char* mappingName;  // null: the file name part of the path
     uint32_t maxSize;
     uint32_t access;
     bool endMarker;

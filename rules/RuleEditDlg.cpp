@@ -43,10 +43,14 @@ BOOL CRuleEditDlg::OnInitDialog() {
   const struct {
     int id;
     UINT text;
-  } texts[] = {{IDC_RULE_SOURCE_LABEL, IDS_RULE_SOURCE}, {IDC_RULE_DEST_LABEL, IDS_RULE_DEST},
-               {IDC_RULE_BROWSE, IDS_RULE_BROWSE},      {IDC_RULE_ADD, IDS_RULE_ADD},
-               {IDC_RULE_DELETE, IDS_RULE_DELETE},      {IDC_RULE_MODIFY, IDS_RULE_MODIFY},
-               {IDOK, IDS_RULE_OK},                     {IDCANCEL, IDS_RULE_CANCEL}};
+  } texts[] = {{IDC_RULE_SOURCE_LABEL, IDS_RULE_SOURCE},
+               {IDC_RULE_DEST_LABEL, IDS_RULE_DEST},
+               {IDC_RULE_BROWSE, IDS_RULE_BROWSE},
+               {IDC_RULE_ADD, IDS_RULE_ADD},
+               {IDC_RULE_DELETE, IDS_RULE_DELETE},
+               {IDC_RULE_MODIFY, IDS_RULE_MODIFY},
+               {IDOK, IDS_RULE_OK},
+               {IDCANCEL, IDS_RULE_CANCEL}};
   for (const auto& t : texts) SetDlgItemTextA(m_hWnd, t.id, LoadStr(t.text).c_str());
   for (const auto& k : kKindBoxes) SetDlgItemTextA(m_hWnd, k.id, LoadStr(k.text).c_str());
 

@@ -2,15 +2,13 @@
 
 #include <new>
 
+#include "framework/Handle.h"
 #include "framework/Module.h"
 #include "framework/QX5Exception.h"
-#include "framework/Handle.h"
 #include "framework/Trace.h"
 
 namespace {
-void TraceException(const char* what) {
-  Trace(what ? what : "");
-}
+void TraceException(const char* what) { Trace(what ? what : ""); }
 }  // namespace
 
 CRuleFile::CRuleFile() { Reset(); }

@@ -23,11 +23,16 @@ std::string Format(UINT id, const char* fallback, const std::string& a, const st
       continue;
     }
     const char c = format[++i];
-    if (c == '1') out += a;
-    else if (c == '2') out += b;
-    else if (c == 'n') out += std::to_string(n);
-    else if (c == '%') out += '%';
-    else out += std::string("%") + c;
+    if (c == '1')
+      out += a;
+    else if (c == '2')
+      out += b;
+    else if (c == 'n')
+      out += std::to_string(n);
+    else if (c == '%')
+      out += '%';
+    else
+      out += std::string("%") + c;
   }
   return out;
 }
@@ -110,9 +115,9 @@ bool SaveDamagedCopy(const std::string& rulePath, const std::vector<uint8_t>& by
 
 std::string SystemErrorText(DWORD error) {
   char* buffer = nullptr;
-  const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, error, 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+  const DWORD n =
+      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, error, 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
   std::string text;
   if (n && buffer) text.assign(buffer, n);
   if (buffer) LocalFree(buffer);

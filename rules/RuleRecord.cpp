@@ -67,8 +67,8 @@ namespace {
 
 // The walk of the records; viewEnd is where the readable bytes end (file
 // offset), at most maxSize.
-int WalkRuleRecords(const uint8_t* dataArea, uint32_t maxSize, uint64_t viewEnd, RuleList& rules,
-                    uint32_t& count, uint32_t& offset, bool* pauseHint) {
+int WalkRuleRecords(const uint8_t* dataArea, uint32_t maxSize, uint64_t viewEnd, RuleList& rules, uint32_t& count,
+                    uint32_t& offset, bool* pauseHint) {
   if (pauseHint) *pauseHint = false;
   rules.clear();
   const uint32_t wanted = count;
@@ -97,19 +97,16 @@ int WalkRuleRecords(const uint8_t* dataArea, uint32_t maxSize, uint64_t viewEnd,
       case RuleRecordStatus::EmptySource:
         if (pauseHint) *pauseHint = (count == 0);
         return -3;
-      case RuleRecordStatus::Damaged:
-        Trace(kDamagedTrace);
-        return -1;
-      case RuleRecordStatus::BadInput:
-        return -1;
+      case RuleRecordStatus::Damaged: Trace(kDamagedTrace); return -1;
+      case RuleRecordStatus::BadInput: return -1;
     }
   }
 }
 
 }  // namespace
 
-int ParseRuleRecords(const uint8_t* dataArea, uint32_t maxSize, RuleList& rules,
-                     uint32_t& count, uint32_t& offset, bool* pauseHint) {
+int ParseRuleRecords(const uint8_t* dataArea, uint32_t maxSize, RuleList& rules, uint32_t& count, uint32_t& offset,
+                     bool* pauseHint) {
   // The view ends maxSize - 39 bytes after the data area.
   return WalkRuleRecords(dataArea, maxSize, maxSize, rules, count, offset, pauseHint);
 }
@@ -124,12 +121,10 @@ int ParseRuleFileImage(const uint8_t* bytes, size_t size, RuleList& rules) {
   rules.clear();
   if (bytes == nullptr || size < RULE_FILE_HEADER_SIZE) return -1;
   uint32_t count = 0, offset = 0;
-  return WalkRuleRecords(bytes + RULE_FILE_HEADER_SIZE, RULE_FILE_SIZE, size, rules, count, offset,
-                         nullptr);
+  return WalkRuleRecords(bytes + RULE_FILE_HEADER_SIZE, RULE_FILE_SIZE, size, rules, count, offset, nullptr);
 }
 
-int SerializeRuleRecords(uint8_t* dataArea, uint32_t maxSize, const RuleList& rules,
-                         uint32_t& usedSize) {
+int SerializeRuleRecords(uint8_t* dataArea, uint32_t maxSize, const RuleList& rules, uint32_t& usedSize) {
   usedSize = 0;
   if (dataArea == nullptr || uint64_t{RULE_FILE_HEADER_SIZE} + 4 > maxSize) return -1;
   uint64_t off = 0;

@@ -74,9 +74,7 @@ struct RULEFILE_ITEM {
   RuleRecordStatus BuildFromBuffer(const uint8_t* p, size_t avail);
 
   // Bytes the record takes in the file: 20 + SourceLen + DestLen.
-  uint64_t RecordSize() const {
-    return uint64_t{RULE_RECORD_FIXED_SIZE} + SourceLen + DestLen;
-  }
+  uint64_t RecordSize() const { return uint64_t{RULE_RECORD_FIXED_SIZE} + SourceLen + DestLen; }
 };
 
 using RuleList = std::list<std::unique_ptr<RULEFILE_ITEM>>;
@@ -93,8 +91,8 @@ using RuleList = std::list<std::unique_ptr<RULEFILE_ITEM>>;
 //       are kept and offset stays at the damaged record.
 // *pauseHint (when given) is set when the caller should pause 10 ms before
 // polling again: the walk ended at an end marker without reading a record.
-int ParseRuleRecords(const uint8_t* dataArea, uint32_t maxSize, RuleList& rules,
-                     uint32_t& count, uint32_t& offset, bool* pauseHint = nullptr);
+int ParseRuleRecords(const uint8_t* dataArea, uint32_t maxSize, RuleList& rules, uint32_t& count, uint32_t& offset,
+                     bool* pauseHint = nullptr);
 
 // How a rule file looks on disk before the front end opens it. Every open
 // rewrites the header and sets the length, so this has to be judged on the
@@ -122,5 +120,4 @@ int ParseRuleFileImage(const uint8_t* bytes, size_t size, RuleList& rules);
 // A rule with Type 0 is left out and a rule with an empty source is written
 // with the source "*": either would otherwise read back as the end marker and
 // hide every rule after it from the reader and the engine.
-int SerializeRuleRecords(uint8_t* dataArea, uint32_t maxSize, const RuleList& rules,
-                         uint32_t& usedSize);
+int SerializeRuleRecords(uint8_t* dataArea, uint32_t maxSize, const RuleList& rules, uint32_t& usedSize);

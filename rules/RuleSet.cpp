@@ -7,9 +7,8 @@ namespace {
 
 // Request bit -> stored kind flag, in button order.
 constexpr std::pair<uint32_t, uint32_t> kRequestToKind[] = {
-    {REQ_RUN, KIND_RUN},       {REQ_COPY, KIND_COPY},     {REQ_OPEN, KIND_OPEN},
-    {REQ_MODIFY, KIND_MODIFY}, {REQ_DELETE, KIND_DELETE}, {REQ_FIND, KIND_FIND},
-    {REQ_PRINT, KIND_PRINT},
+    {REQ_RUN, KIND_RUN},       {REQ_COPY, KIND_COPY}, {REQ_OPEN, KIND_OPEN},   {REQ_MODIFY, KIND_MODIFY},
+    {REQ_DELETE, KIND_DELETE}, {REQ_FIND, KIND_FIND}, {REQ_PRINT, KIND_PRINT},
 };
 
 unsigned char LowerAscii(unsigned char c) {
@@ -40,10 +39,8 @@ uint32_t KindsToRequestBits(uint32_t kinds) {
 bool EqualsNoCaseC(std::string_view a, std::string_view b) {
   a = UpToNul(a);
   b = UpToNul(b);
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return LowerAscii(static_cast<unsigned char>(x)) ==
-                  LowerAscii(static_cast<unsigned char>(y));
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return LowerAscii(static_cast<unsigned char>(x)) == LowerAscii(static_cast<unsigned char>(y));
          });
 }
 
@@ -52,8 +49,8 @@ bool RulesEqual(const RULEFILE_ITEM& a, const RULEFILE_ITEM& b) {
          EqualsNoCaseC(a.Source, b.Source);
 }
 
-std::unique_ptr<RULEFILE_ITEM> MakeRule(std::string_view source, std::string_view dest,
-                                        uint32_t type, uint32_t kinds, uint32_t mode) {
+std::unique_ptr<RULEFILE_ITEM> MakeRule(std::string_view source, std::string_view dest, uint32_t type, uint32_t kinds,
+                                        uint32_t mode) {
   auto item = std::make_unique<RULEFILE_ITEM>();
   item->Type = type;
   item->Kinds = kinds;
@@ -67,9 +64,8 @@ std::unique_ptr<RULEFILE_ITEM> MakeRule(std::string_view source, std::string_vie
 
 int MergeRule(RuleList& rules, std::unique_ptr<RULEFILE_ITEM>& item, bool add) {
   if (!item) return -2;
-  const auto equal = std::find_if(rules.begin(), rules.end(), [&](const auto& rule) {
-    return rule && RulesEqual(*rule, *item);
-  });
+  const auto equal =
+      std::find_if(rules.begin(), rules.end(), [&](const auto& rule) { return rule && RulesEqual(*rule, *item); });
   if (add) {
     if (equal != rules.end()) {
       (*equal)->Kinds |= item->Kinds;
@@ -87,11 +83,9 @@ int MergeRule(RuleList& rules, std::unique_ptr<RULEFILE_ITEM>& item, bool add) {
 
 bool RemoveRuleItem(RuleList& rules, const RULEFILE_ITEM* item) {
   if (item == nullptr) return false;
-  auto it = std::find_if(rules.begin(), rules.end(),
-                         [&](const auto& rule) { return rule.get() == item; });
+  auto it = std::find_if(rules.begin(), rules.end(), [&](const auto& rule) { return rule.get() == item; });
   if (it == rules.end()) {
-    it = std::find_if(rules.begin(), rules.end(),
-                      [&](const auto& rule) { return rule && RulesEqual(*rule, *item); });
+    it = std::find_if(rules.begin(), rules.end(), [&](const auto& rule) { return rule && RulesEqual(*rule, *item); });
   }
   if (it == rules.end()) return false;
   rules.erase(it);
@@ -111,21 +105,18 @@ bool AddRequestRules(RuleList& rules, const RULE_REQUEST& req) {
 
 RuleList MakeEditNewItems(const RULE_REQUEST& req) {
   RuleList items;
-  for (const std::string& dest : req.Dests)
-    items.push_back(MakeRule(req.Source, dest, TYPE_FILE, 0, RULE_MODE_NORMAL));
+  for (const std::string& dest : req.Dests) items.push_back(MakeRule(req.Source, dest, TYPE_FILE, 0, RULE_MODE_NORMAL));
   return items;
 }
 
 std::vector<std::string> CollectNoCopyPaths(const RuleList& rules) {
   std::vector<std::string> paths;
   for (const auto& rule : rules)
-    if (rule && ((rule->Type & TYPE_FILE) || (rule->Kinds & KIND_COPY)))
-      paths.push_back(rule->Dest);
+    if (rule && ((rule->Type & TYPE_FILE) || (rule->Kinds & KIND_COPY))) paths.push_back(rule->Dest);
   return paths;
 }
 
 bool IsNoCopyPath(const std::vector<std::string>& paths, std::string_view path) {
   if (UpToNul(path).empty()) return false;
-  return std::any_of(paths.begin(), paths.end(),
-                     [&](const std::string& p) { return EqualsNoCaseC(p, path); });
+  return std::any_of(paths.begin(), paths.end(), [&](const std::string& p) { return EqualsNoCaseC(p, path); });
 }

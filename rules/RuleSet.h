@@ -51,8 +51,8 @@ bool RulesEqual(const RULEFILE_ITEM& a, const RULEFILE_ITEM& b);
 bool EqualsNoCaseC(std::string_view a, std::string_view b);
 
 // A new rule; an empty source becomes "*".
-std::unique_ptr<RULEFILE_ITEM> MakeRule(std::string_view source, std::string_view dest,
-                                        uint32_t type, uint32_t kinds, uint32_t mode);
+std::unique_ptr<RULEFILE_ITEM> MakeRule(std::string_view source, std::string_view dest, uint32_t type, uint32_t kinds,
+                                        uint32_t mode);
 
 // Merges item into the rule set; returns 0, or -2 when item is null.
 // add: the first equal rule gains item's kinds (the caller keeps item), or,

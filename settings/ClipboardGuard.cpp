@@ -123,8 +123,7 @@ bool CClipboardGuard::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& res
       }
       result = 0;
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 

@@ -25,14 +25,10 @@ const int kColourIds[3] = {IDC_OPT_CLR_RUN, IDC_OPT_CLR_READ, IDC_OPT_CLR_WRITE}
 
 std::atomic<uint32_t>* ColourSetting(int id) {
   switch (id) {
-    case IDC_OPT_CLR_RUN:
-      return &g_clrRun;
-    case IDC_OPT_CLR_READ:
-      return &g_clrRead;
-    case IDC_OPT_CLR_WRITE:
-      return &g_clrWrite;
-    default:
-      return nullptr;
+    case IDC_OPT_CLR_RUN: return &g_clrRun;
+    case IDC_OPT_CLR_READ: return &g_clrRead;
+    case IDC_OPT_CLR_WRITE: return &g_clrWrite;
+    default: return nullptr;
   }
 }
 
@@ -95,8 +91,7 @@ bool CDlgPageOptions::OnCommand(UINT id, UINT code, HWND) {
     case IDC_OPT_KEYWORDS:
       if (code == EN_CHANGE) regStrNoCpyText = KeywordsFromBoxText(ItemText(IDC_OPT_KEYWORDS));
       return code == EN_CHANGE;
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -118,7 +113,6 @@ LRESULT CDlgPageOptions::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       }
       return r;
     }
-    default:
-      return CBkDialogST::WindowProc(msg, wp, lp);
+    default: return CBkDialogST::WindowProc(msg, wp, lp);
   }
 }

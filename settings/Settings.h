@@ -17,8 +17,7 @@ std::string SettingPath(const char* valueName);
 // into key path and value name; construction reads the value at once.
 class CSettingDword {
  public:
-  CSettingDword(const std::string& keyAndName, DWORD defaultValue, bool force = true,
-                HKEY root = HKEY_LOCAL_MACHINE);
+  CSettingDword(const std::string& keyAndName, DWORD defaultValue, bool force = true, HKEY root = HKEY_LOCAL_MACHINE);
   // The value: read again when never read or when "force" is set.
   DWORD Get();
   operator DWORD() { return Get(); }

@@ -7,7 +7,7 @@ set -euo pipefail
 need=()
 check() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed' || need+=("$1"); }
 
-for p in cmake make g++ clang libclang-rt-14-dev googletest \
+for p in cmake make g++ clang clang-format libclang-rt-14-dev googletest \
          g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 \
          binutils-mingw-w64-i686 wine wine64 xvfb xauth imagemagick x11-utils xdotool python3 \
          wixl msitools nlohmann-json3-dev; do

@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the core natively under ASan/UBSan,
-# the fuzz targets for a fixed time each, then the Windows tests under Wine,
-# then the installer packages (built from the same trees, x64 tested in a
-# Wine prefix of its own).
+# Checks the code's layout (.clang-format), builds everything and runs every
+# test: the core natively under ASan/UBSan, the fuzz targets for a fixed time
+# each, the installer packages (built from the same trees, x64 tested in a
+# Wine prefix of its own), then the Windows tests under Wine, one CTest test
+# per GoogleTest case, so that the run ends with CTest's count of cases.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 FUZZ_SECONDS=${FUZZ_SECONDS:-20}
 
 tools/install-deps.sh
+
+echo "== Code layout (.clang-format)"
+tools/format-check.sh
+
 tools/build.sh native
 tools/build.sh win32
 tools/build.sh win64
@@ -29,6 +34,13 @@ for fz in build/native/fuzz_*; do
   echo "$name: $(grep -c . build/$name.log) log lines, no crash"
 done
 
+echo "== Installer packages (x64 installed, upgraded and removed under Wine)"
+set +e
+tools/package.sh --no-build && tools/package-test.sh
+pkg=$?
+set -e
+[ $pkg -ne 0 ] && echo "Installer test FAILED"
+
 echo "== Windows tests (x86_64, Wine)"
 . tools/wine-env.sh
 wine_prefix "$root/build/wine-test" null
@@ -38,8 +50,6 @@ ctest --test-dir build/win64 --output-on-failure
 rc=$?
 wineserver -k 2>/dev/null
 
-echo "== Installer packages (x64 installed, upgraded and removed under Wine)"
-tools/package.sh --no-build && tools/package-test.sh
-pkg=$?
+[ $pkg -ne 0 ] && echo "Installer test FAILED (see above)"
 [ $rc -ne 0 ] && exit $rc
 exit $pkg

@@ -126,13 +126,16 @@ LRESULT CBkDialogST::OnEraseBackground(HDC dc) {
     int w, h;
   } ctx{off.Get(), src, bmpWidth_, bmpHeight_};
   SetStretchBltMode(off.Get(), COLORONCOLOR);
-  ForEachPlacement(drawMode_, W, H, bmpWidth_, bmpHeight_, [](void* p, const Placement& pl) {
-    auto* c = static_cast<Ctx*>(p);
-    if (pl.w == c->w && pl.h == c->h)
-      BitBlt(c->dst, pl.x, pl.y, pl.w, pl.h, c->src, 0, 0, SRCCOPY);
-    else
-      StretchBlt(c->dst, pl.x, pl.y, pl.w, pl.h, c->src, 0, 0, c->w, c->h, SRCCOPY);
-  }, &ctx);
+  ForEachPlacement(
+      drawMode_, W, H, bmpWidth_, bmpHeight_,
+      [](void* p, const Placement& pl) {
+        auto* c = static_cast<Ctx*>(p);
+        if (pl.w == c->w && pl.h == c->h)
+          BitBlt(c->dst, pl.x, pl.y, pl.w, pl.h, c->src, 0, 0, SRCCOPY);
+        else
+          StretchBlt(c->dst, pl.x, pl.y, pl.w, pl.h, c->src, 0, 0, c->w, c->h, SRCCOPY);
+      },
+      &ctx);
   SelectObject(src, old);
   DeleteDC(src);
   BitBlt(dc, 0, 0, W, H, off.Get(), 0, 0, SRCCOPY);
@@ -142,8 +145,7 @@ LRESULT CBkDialogST::OnEraseBackground(HDC dc) {
 
 LRESULT CBkDialogST::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case WM_ERASEBKGND:
-      return OnEraseBackground(reinterpret_cast<HDC>(wp));
+    case WM_ERASEBKGND: return OnEraseBackground(reinterpret_cast<HDC>(wp));
     case WM_CTLCOLORSTATIC: {
       LRESULT r = 0;
       if (ReflectToChild(msg, wp, lp, r)) return r;
@@ -165,7 +167,6 @@ LRESULT CBkDialogST::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_LBUTTONDOWN:
       if (dragWindow_ == 1) PostMessageA(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, lp);
       return Default();
-    default:
-      return CDialogBase::WindowProc(msg, wp, lp);
+    default: return CDialogBase::WindowProc(msg, wp, lp);
   }
 }

@@ -20,7 +20,6 @@ const PanelLook kHot{RGB(255, 255, 255), RGB(190, 225, 255), RGB(0, 120, 215), 2
 const PanelLook kPressed{RGB(176, 210, 240), RGB(222, 238, 255), RGB(0, 84, 160), 240};
 const PanelLook kDisabled{RGB(245, 245, 245), RGB(225, 225, 225), RGB(170, 170, 170), 90};
 
-
 }  // namespace
 
 CButtonST::~CButtonST() {
@@ -60,9 +59,9 @@ void CButtonST::SetTooltipText(const std::string& text, bool activate) {
   info.hwnd = GetParent(m_hWnd);
   info.uId = reinterpret_cast<UINT_PTR>(m_hWnd);
   if (!tooltip_) {
-    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr,
-                               AppInstance(), nullptr);
+    tooltip_ =
+        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr, AppInstance(), nullptr);
     if (!tooltip_) return;
     // The texts have two lines; a width limit makes the tooltip honour them.
     SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, 360);
@@ -207,14 +206,9 @@ bool CButtonST::OnReflectedMessage(UINT msg, WPARAM, LPARAM lp, LRESULT& result)
 
 LRESULT CButtonST::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case WM_MOUSEMOVE:
-      SetHot(true);
-      return Default();
-    case WM_MOUSELEAVE:
-      SetHot(false);
-      return Default();
-    case WM_ERASEBKGND:
-      return TRUE;  // the whole button is painted at once
+    case WM_MOUSEMOVE: SetHot(true); return Default();
+    case WM_MOUSELEAVE: SetHot(false); return Default();
+    case WM_ERASEBKGND: return TRUE;  // the whole button is painted at once
     case WM_SETTEXT: {
       LRESULT r = Default();
       InvalidateRect(m_hWnd, nullptr, FALSE);
@@ -225,7 +219,6 @@ LRESULT CButtonST::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       // next background repaint gives a new one.
       background_.Reset();
       return Default();
-    default:
-      return CWindow::WindowProc(msg, wp, lp);
+    default: return CWindow::WindowProc(msg, wp, lp);
   }
 }

@@ -29,12 +29,8 @@ void FillSolid(HDC dc, const RECT& rc, COLORREF colour) {
 }  // namespace
 
 CColourPickerXP::CColourPickerXP()
-    : colour_(CLR_AUTOMATIC),
-      defaultColour_(GetSysColor(COLOR_APPWORKSPACE)),
-      defaultText_("Automatic"),
-      customText_("More Colors..."),
-      flatMenus_(SystemHasFlatMenus()),
-      beforeDropDown_(CLR_AUTOMATIC) {}
+    : colour_(CLR_AUTOMATIC), defaultColour_(GetSysColor(COLOR_APPWORKSPACE)), defaultText_("Automatic"),
+      customText_("More Colors..."), flatMenus_(SystemHasFlatMenus()), beforeDropDown_(CLR_AUTOMATIC) {}
 
 bool CColourPickerXP::Attach(HWND hwnd) {
   if (!hwnd) return false;
@@ -270,9 +266,7 @@ LRESULT CColourPickerXP::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         TrackMouseEvent(&tme);
       }
       return Default();
-    case WM_MOUSELEAVE:
-      mouseInside_ = false;
-      return Default();
+    case WM_MOUSELEAVE: mouseInside_ = false; return Default();
     case WM_KEYDOWN:
       // Alt+Down and F4 open the palette as a combo box does.
       if (wp == VK_F4 || (wp == VK_DOWN && (GetKeyState(VK_MENU) & 0x8000))) {
@@ -286,9 +280,7 @@ LRESULT CColourPickerXP::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       return Default();
-    case WM_ERASEBKGND:
-      return TRUE;
-    default:
-      return CWindow::WindowProc(msg, wp, lp);
+    case WM_ERASEBKGND: return TRUE;
+    default: return CWindow::WindowProc(msg, wp, lp);
   }
 }

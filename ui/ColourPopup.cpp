@@ -111,13 +111,8 @@ RECT ScreenOf(const RECT& rc) {
 
 CColourPopup::CColourPopup(HWND button, COLORREF initial, COLORREF defaultColour, const std::string& defaultText,
                            const std::string& customText, const std::string& section)
-    : button_(button),
-      initial_(initial),
-      defaultColour_(defaultColour),
-      defaultText_(defaultText),
-      customText_(customText),
-      section_(section),
-      chosen_(initial) {
+    : button_(button), initial_(initial), defaultColour_(defaultColour), defaultText_(defaultText),
+      customText_(customText), section_(section), chosen_(initial) {
   NONCLIENTMETRICSA ncm{};
   ncm.cbSize = sizeof ncm;
   if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) font_ = CreateFontIndirectA(&ncm.lfMenuFont);
@@ -289,8 +284,7 @@ int CColourPopup::Step(int item, UINT key, bool hasDefault, bool hasCustom) {
       if (item >= 0 && hasCustom) return kCustomBox;
       if ((item >= 0 || item == kCustomBox) && hasDefault) return kDefaultBox;
       return 0;  // from the default box or from nothing
-    default:
-      return item;
+    default: return item;
   }
 }
 
@@ -450,8 +444,7 @@ LRESULT CColourPopup::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       EndPaint(hwnd_, &ps);
       return 0;
     }
-    case WM_ERASEBKGND:
-      return TRUE;
+    case WM_ERASEBKGND: return TRUE;
     case WM_MOUSEMOVE: {
       if (tooltip_) {
         MSG m{hwnd_, msg, wp, lp, 0, {}};
@@ -482,26 +475,18 @@ LRESULT CColourPopup::Handle(UINT msg, WPARAM wp, LPARAM lp) {
                       !customText_.empty()));
           return 0;
         case VK_RETURN:
-        case VK_SPACE:
-          End(true, true);
-          return 0;
-        case VK_ESCAPE:
-          End(false, true);
-          return 0;
-        default:
-          return DefWindowProcA(hwnd_, msg, wp, lp);
+        case VK_SPACE: End(true, true); return 0;
+        case VK_ESCAPE: End(false, true); return 0;
+        default: return DefWindowProcA(hwnd_, msg, wp, lp);
       }
     case WM_ACTIVATEAPP:
       // The application losing activation cancels.
       if (!wp) End(false, false);
       return 0;
-    case WM_CANCELMODE:
-      End(false, false);
-      return 0;
+    case WM_CANCELMODE: End(false, false); return 0;
     case WM_DESTROY:
       if (g_current == this) g_current = nullptr;
       return DefWindowProcA(hwnd_, msg, wp, lp);
-    default:
-      return DefWindowProcA(hwnd_, msg, wp, lp);
+    default: return DefWindowProcA(hwnd_, msg, wp, lp);
   }
 }

@@ -527,8 +527,7 @@ LRESULT CListCtrlStyled::OnCustomDraw(NMLVCUSTOMDRAW* cd) {
       if (cellOldFont_) SelectObject(dc, cellOldFont_);
       cellOldFont_ = nullptr;
       return CDRF_DODEFAULT;
-    default:
-      return CDRF_DODEFAULT;
+    default: return CDRF_DODEFAULT;
   }
 }
 

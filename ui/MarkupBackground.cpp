@@ -20,18 +20,32 @@ void Fill(HDC dc, int l, int t, int r, int b, COLORREF c) {
 // The colour at position pos of span for a profile of colour stops.
 COLORREF Profile(int effect, COLORREF b, COLORREF m, COLORREF e, int pos, int span) {
   switch (effect) {
-    case 3: case 4: case 11: case 12: case 15:  // out to the end colour in the middle and back
+    case 3:
+    case 4:
+    case 11:
+    case 12:
+    case 15:  // out to the end colour in the middle and back
       return pos * 2 < span ? Lerp(b, e, pos * 2, span) : Lerp(e, b, pos * 2 - span, span);
-    case 5: case 6: case 9: case 10: case 13: case 14:  // three colours
+    case 5:
+    case 6:
+    case 9:
+    case 10:
+    case 13:
+    case 14:  // three colours
       return pos * 2 < span ? Lerp(b, m, pos * 2, span) : Lerp(m, e, pos * 2 - span, span);
-    default:
-      return Lerp(b, e, pos, span);
+    default: return Lerp(b, e, pos, span);
   }
 }
 
 bool Vertical(int effect) {
   switch (effect) {
-    case 2: case 4: case 6: case 10: case 12: case 13: case 15: return true;
+    case 2:
+    case 4:
+    case 6:
+    case 10:
+    case 12:
+    case 13:
+    case 15: return true;
     default: return false;
   }
 }
@@ -69,8 +83,10 @@ void PaintMarkupEffect(HDC dc, const RECT& rc, int effect, COLORREF begin, COLOR
   const int span = std::max(1, (vertical ? h : w) - 1);
   for (int p = 0; p < (vertical ? h : w); p += g) {
     const COLORREF c = Profile(effect, begin, middle, end, std::min(p + g / 2, span), span);
-    if (vertical) Fill(dc, rc.left, rc.top + p, rc.right, std::min<int>(rc.top + p + g, rc.bottom), c);
-    else Fill(dc, rc.left + p, rc.top, std::min<int>(rc.left + p + g, rc.right), rc.bottom, c);
+    if (vertical)
+      Fill(dc, rc.left, rc.top + p, rc.right, std::min<int>(rc.top + p + g, rc.bottom), c);
+    else
+      Fill(dc, rc.left + p, rc.top, std::min<int>(rc.left + p + g, rc.right), rc.bottom, c);
   }
 }
 

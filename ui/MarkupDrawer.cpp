@@ -45,8 +45,10 @@ MarkupDrawer::~MarkupDrawer() {
   for (auto& f : fonts_) DeleteObject(f.second);
   for (auto& i : images_) {
     if (!i.owned || !i.handle) continue;
-    if (i.icon) DestroyIcon(static_cast<HICON>(i.handle));
-    else DeleteObject(i.handle);
+    if (i.icon)
+      DestroyIcon(static_cast<HICON>(i.handle));
+    else
+      DeleteObject(i.handle);
   }
 }
 
@@ -103,9 +105,9 @@ SIZE MarkupDrawer::Measure(HDC dc) {
 HFONT MarkupDrawer::FontFor(const MarkupFont& f) {
   for (const auto& [font, handle] : fonts_)
     if (font == f) return handle;
-  HFONT h = CreateFontA(-f.height, 0, 0, 0, f.weight, f.italic, f.underline, f.strike, DEFAULT_CHARSET,
-                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                        f.face.c_str());
+  HFONT h =
+      CreateFontA(-f.height, 0, 0, 0, f.weight, f.italic, f.underline, f.strike, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, f.face.c_str());
   if (!h) h = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   fonts_.emplace_back(f, h);
   return h;
@@ -362,8 +364,10 @@ bool MarkupDrawer::OnClick(POINT pt) {
       if (linkWnd_ && linkMsg_)
         SendMessageA(linkWnd_, linkMsg_, reinterpret_cast<WPARAM>(a.target.c_str()), linkValue_);
     } else if (!a.target.empty()) {
-      if (opener_) opener_(a.target);
-      else OpenTarget(a.target);
+      if (opener_)
+        opener_(a.target);
+      else
+        OpenTarget(a.target);
     }
     return true;
   }
@@ -371,7 +375,8 @@ bool MarkupDrawer::OnClick(POINT pt) {
 }
 
 bool MarkupDrawer::OpenTarget(const std::string& target) {
-  const auto r = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  const auto r =
+      reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
   if (r > 32) return true;
   // The shell refused: start the program registered for web pages.
   char cls[260] = {};
@@ -398,7 +403,8 @@ HCURSOR MarkupDrawer::HandCursor() {
     HCURSOR c = nullptr;
     const std::string help = WindowsDir() + "\\winhlp32.exe";
     if (HMODULE mod = LoadLibraryExA(help.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
-      if (HCURSOR h = LoadCursorA(mod, MAKEINTRESOURCEA(106))) c = static_cast<HCURSOR>(CopyImage(h, IMAGE_CURSOR, 0, 0, 0));
+      if (HCURSOR h = LoadCursorA(mod, MAKEINTRESOURCEA(106)))
+        c = static_cast<HCURSOR>(CopyImage(h, IMAGE_CURSOR, 0, 0, 0));
       FreeLibrary(mod);
     }
     // Without the help program's cursor the system's hand serves.

@@ -77,8 +77,8 @@ class MarkupDrawer : private IMarkupHost {
     HGDIOBJ handle = nullptr;
     bool owned = false;
     bool icon = false;
-    int w = 0, h = 0;      // one image (frame)
-    int count = 1;         // frames of an image list
+    int w = 0, h = 0;  // one image (frame)
+    int count = 1;     // frames of an image list
     COLORREF mask = kMarkupNoColour;
   };
 

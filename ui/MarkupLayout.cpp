@@ -138,21 +138,20 @@ class Layouter {
       case MarkupTagKind::Underline: s.underline = true; break;
       case MarkupTagKind::Strike: s.strike = true; break;
       case MarkupTagKind::HAlign:
-        s.align = def.selector[0] == 'c' ? MarkupAlign::Center
+        s.align = def.selector[0] == 'c'   ? MarkupAlign::Center
                   : def.selector[0] == 'r' ? MarkupAlign::Right
                   : def.selector[0] == 'j' ? MarkupAlign::Justify
                                            : MarkupAlign::Left;
         break;
       case MarkupTagKind::VAlign:
-        s.valign = def.selector[0] == 't' ? MarkupVAlign::Top
-                   : def.selector[0] == 'v' ? MarkupVAlign::VCenter
+        s.valign = def.selector[0] == 't'                             ? MarkupVAlign::Top
+                   : def.selector[0] == 'v'                           ? MarkupVAlign::VCenter
                    : def.selector[0] == 'b' && def.selector[1] == 'o' ? MarkupVAlign::Bottom
-                                                                     : MarkupVAlign::Baseline;
+                                                                      : MarkupVAlign::Baseline;
         break;
       case MarkupTagKind::Font:
       case MarkupTagKind::Block:
-      case MarkupTagKind::Span:
-        break;
+      case MarkupTagKind::Span: break;
       case MarkupTagKind::Link: {
         f.link = linkOf_[index];
         if (const std::string* href = t.Attr("href")) {
@@ -167,8 +166,7 @@ class Layouter {
         }
         break;
       }
-      default:
-        return false;
+      default: return false;
     }
     ApplySelector(s, def.selector);
     if (def.kind == MarkupTagKind::Link) ApplySelector(s, f.link == opt_.hoverLink ? "a:hover" : "a:link");
@@ -182,12 +180,14 @@ class Layouter {
       if (const std::string* v = t.Attr("color")) s.colour = ParseMarkupColour(*v, s.colour, sys_);
       if (const std::string* v = t.Attr("weight")) Apply(s, "font-weight:" + *v);
       if (const std::string* v = t.Attr("style")) {
-        if (v->find(':') != std::string::npos) Apply(s, *v);
-        else Apply(s, "font-style:" + *v);
+        if (v->find(':') != std::string::npos)
+          Apply(s, *v);
+        else
+          Apply(s, "font-style:" + *v);
       }
       if (const std::string* v = t.Attr("bkgnd"))
-        s.background = MarkupLower(MarkupTrim(*v)) == "transparent" ? kMarkupNoColour
-                                                                   : ParseMarkupColour(*v, s.background, sys_);
+        s.background =
+            MarkupLower(MarkupTrim(*v)) == "transparent" ? kMarkupNoColour : ParseMarkupColour(*v, s.background, sys_);
     }
     return true;
   }
@@ -198,8 +198,10 @@ class Layouter {
     for (size_t i = begin; i < end; ++i) {
       const MarkupToken& t = tokens_[i];
       if (!t.tag || t.tag->kind != MarkupTagKind::Table) continue;
-      if (t.type == MarkupToken::Open) ++depth;
-      else if (--depth == 0) return i;
+      if (t.type == MarkupToken::Open)
+        ++depth;
+      else if (--depth == 0)
+        return i;
     }
     return end;
   }
@@ -354,9 +356,7 @@ int Layouter::Flow(size_t begin, size_t end, int ox, int oy, int width, const Fr
       continue;
     }
     switch (kind) {
-      case MarkupTagKind::Break:
-        flush(true);
-        continue;
+      case MarkupTagKind::Break: flush(true); continue;
       case MarkupTagKind::Tab: {
         const int tab = std::max(1, opt_.tabWidth);
         const int next = (lineX / tab + 1) * tab;
@@ -433,10 +433,8 @@ int Layouter::Flow(size_t begin, size_t end, int ox, int oy, int width, const Fr
         continue;
       }
       case MarkupTagKind::Row:
-      case MarkupTagKind::Cell:
-        continue;  // outside a table they are left out
-      default:
-        break;
+      case MarkupTagKind::Cell: continue;  // outside a table they are left out
+      default: break;
     }
     if (stack.size() >= kMarkupMaxNesting) continue;
     Frame f = cur;
@@ -452,8 +450,10 @@ int Layouter::Flow(size_t begin, size_t end, int ox, int oy, int width, const Fr
   const int finalWidth = width > 0 ? std::max(width, maxWidth) : maxWidth;
   for (const LineRecord& r : records) {
     int off = 0;
-    if (r.align == MarkupAlign::Center) off = (finalWidth - r.width) / 2;
-    else if (r.align == MarkupAlign::Right) off = finalWidth - r.width;
+    if (r.align == MarkupAlign::Center)
+      off = (finalWidth - r.width) / 2;
+    else if (r.align == MarkupAlign::Right)
+      off = finalWidth - r.width;
     if (off <= 0) continue;
     for (size_t k = r.items0; k < r.items1; ++k) out.items[k].x += off;
     for (size_t k = r.links0; k < r.links1; ++k) out.links[k].x += off;
@@ -498,8 +498,10 @@ int Layouter::Table(size_t begin, size_t end, int ox, int oy, int width, const F
     const MarkupToken& t = tokens_[i];
     const MarkupTagKind k = t.tag ? t.tag->kind : MarkupTagKind::Unknown;
     if (k == MarkupTagKind::Table) {
-      if (t.type == MarkupToken::Open) ++depth;
-      else if (depth > 0) --depth;
+      if (t.type == MarkupToken::Open)
+        ++depth;
+      else if (depth > 0)
+        --depth;
       continue;
     }
     if (depth > 0) continue;
@@ -549,8 +551,8 @@ int Layouter::Table(size_t begin, size_t end, int ox, int oy, int width, const F
       Flow(c.content0, c.content1, 0, 0, 0, base, MarkupAlign::Left, tableDepth, scratch, used);
       c.natural = used + 2 * pad;
       double wv = 0;
-      if (const std::string* v = tokens_[c.open].Attr("width"); v && ParseCNumber(MarkupTrim(*v), wv) &&
-                                                                v->find('%') == std::string::npos)
+      if (const std::string* v = tokens_[c.open].Attr("width");
+          v && ParseCNumber(MarkupTrim(*v), wv) && v->find('%') == std::string::npos)
         c.natural = std::max(c.natural, ClampExtent(wv));
       const size_t last = std::min(cols, col + c.span);
       int have = spacing * static_cast<int>(last - col - 1);

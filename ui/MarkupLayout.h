@@ -83,7 +83,7 @@ struct MarkupLayoutOptions {
 };
 
 // Limits that keep hostile texts cheap.
-constexpr size_t kMarkupMaxNesting = 200;    // open tags that change the style
+constexpr size_t kMarkupMaxNesting = 200;  // open tags that change the style
 constexpr int kMarkupMaxTableNesting = 4;
 constexpr int kMarkupMaxStringDepth = 3;
 constexpr size_t kMarkupMaxTokens = 200000;

@@ -118,8 +118,10 @@ void MarkupStatic::SetRoundedCorners(int radius) {
 void MarkupStatic::SetAnimationInterval(UINT ms) {
   interval_ = ms;
   if (!m_hWnd) return;
-  if (ms) SetTimer(m_hWnd, kTimerId, ms, nullptr);
-  else KillTimer(m_hWnd, kTimerId);
+  if (ms)
+    SetTimer(m_hWnd, kTimerId, ms, nullptr);
+  else
+    KillTimer(m_hWnd, kTimerId);
 }
 
 void MarkupStatic::SetLinkColours(COLORREF link, COLORREF hover, bool linkUnderline, bool hoverUnderline) {
@@ -225,10 +227,14 @@ void MarkupStatic::Paint(HDC target) {
   if (!horizontal) horizontal = kAlignLeft;
   if (!vertical) vertical = kAlignTop;
   int x = marginX_, y = marginY_;
-  if (horizontal == kAlignRight) x = w - marginX_ - size.cx;
-  else if (horizontal == kAlignCentre) x = (w - size.cx) / 2;
-  if (vertical == kAlignBottom) y = h - marginY_ - size.cy;
-  else if (vertical == kAlignVCentre) y = (h - size.cy) / 2;
+  if (horizontal == kAlignRight)
+    x = w - marginX_ - size.cx;
+  else if (horizontal == kAlignCentre)
+    x = (w - size.cx) / 2;
+  if (vertical == kAlignBottom)
+    y = h - marginY_ - size.cy;
+  else if (vertical == kAlignVCentre)
+    y = (h - size.cy) / 2;
   box_ = RECT{x, y, x + size.cx, y + size.cy};
   drawer_.Draw(dc, x, y);
 
@@ -256,15 +262,12 @@ LRESULT MarkupStatic::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       EndPaint(m_hWnd, &ps);
       return 0;
     }
-    case WM_PRINTCLIENT:
-      Paint(reinterpret_cast<HDC>(wp));
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;
+    case WM_PRINTCLIENT: Paint(reinterpret_cast<HDC>(wp)); return 0;
+    case WM_ERASEBKGND: return 1;
     // The subclass makes the window a Unicode one: text messages may come
     // with wide strings, which the system converts for ANSI callers.
     case WM_SETTEXT:
-      text_ = !lp ? std::string()
+      text_ = !lp                       ? std::string()
               : IsWindowUnicode(m_hWnd) ? Narrow(reinterpret_cast<const wchar_t*>(lp))
                                         : std::string(reinterpret_cast<const char*>(lp));
       Default();
@@ -284,23 +287,19 @@ LRESULT MarkupStatic::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       reinterpret_cast<char*>(lp)[n] = '\0';
       return static_cast<LRESULT>(n);
     }
-    case WM_GETTEXTLENGTH:
-      return static_cast<LRESULT>(IsWindowUnicode(m_hWnd) ? Widen(text_).size() : text_.size());
+    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(IsWindowUnicode(m_hWnd) ? Widen(text_).size() : text_.size());
     case WM_SETFONT: {
       OnFont(reinterpret_cast<HFONT>(wp));
       const LRESULT r = Default();
       if (LOWORD(lp)) Redraw();
       return r;
     }
-    case WM_ENABLE:
-      Redraw();
-      return Default();
+    case WM_ENABLE: Redraw(); return Default();
     case WM_SIZE:
       bkSize_ = SIZE{};
       Redraw();
       return Default();
-    case WM_NCHITTEST:
-      return HTCLIENT;  // links need the mouse whatever the static's style
+    case WM_NCHITTEST: return HTCLIENT;  // links need the mouse whatever the static's style
     case WM_MOUSEMOVE: {
       if (!tracking_) {
         TRACKMOUSEEVENT tme{sizeof tme, TME_LEAVE, m_hWnd, 0};
@@ -320,9 +319,7 @@ LRESULT MarkupStatic::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (drawer_.OnSetCursor(pt)) return TRUE;
       return Default();
     }
-    case WM_LBUTTONDOWN:
-      pressed_ = drawer_.LinkAt(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
-      return Default();
+    case WM_LBUTTONDOWN: pressed_ = drawer_.LinkAt(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}); return Default();
     case WM_LBUTTONUP: {
       const POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
       // A click is a press and release over the same link.
@@ -337,10 +334,7 @@ LRESULT MarkupStatic::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
       }
       return Default();
-    case WM_DESTROY:
-      KillTimer(m_hWnd, kTimerId);
-      return Default();
-    default:
-      return CWindow::WindowProc(msg, wp, lp);
+    case WM_DESTROY: KillTimer(m_hWnd, kTimerId); return Default();
+    default: return CWindow::WindowProc(msg, wp, lp);
   }
 }

@@ -39,7 +39,7 @@ class MarkupStatic : public CWindow {
   void SetBackgroundColours(COLORREF begin, COLORREF middle, COLORREF end);
   void SetBackgroundEffect(int effect, int granularity = 5);
   void SetFrame(HBRUSH brush, int width, int height);  // brush stays the caller's
-  void SetRoundedCorners(int radius);                   // 0 removes the region
+  void SetRoundedCorners(int radius);                  // 0 removes the region
   // Interval of the animation timer in milliseconds; 0 stops it.
   void SetAnimationInterval(UINT ms);
   UINT AnimationInterval() const { return interval_; }

@@ -195,10 +195,9 @@ struct Effect {
   int value;
 };
 const Effect kEffects[] = {
-    {"transparent", -1}, {"solid", 0},       {"hgradient", 1},  {"vgradient", 2},   {"hcgradient", 3},
-    {"vcgradient", 4},   {"3hgradient", 5},  {"3vgradient", 6}, {"noise", 7},       {"diagshade", 8},
-    {"hshade", 9},       {"vshade", 10},     {"hbump", 11},     {"vbump", 12},      {"softbump", 13},
-    {"hardbump", 14},    {"metal", 15},
+    {"transparent", -1}, {"solid", 0},      {"hgradient", 1}, {"vgradient", 2}, {"hcgradient", 3}, {"vcgradient", 4},
+    {"3hgradient", 5},   {"3vgradient", 6}, {"noise", 7},     {"diagshade", 8}, {"hshade", 9},     {"vshade", 10},
+    {"hbump", 11},       {"vbump", 12},     {"softbump", 13}, {"hardbump", 14}, {"metal", 15},
 };
 
 // Numbers in the mark-up come from outside: keep them in a range where the
@@ -305,15 +304,24 @@ bool ParseMarkupLength(std::string_view value, double inherited, const MarkupMet
   }
   const std::string unit = value.size() >= 2 ? MarkupLower(value.substr(value.size() - 2)) : std::string();
   const double ppi = m.pixelsPerInch > 0 ? m.pixelsPerInch : 96;
-  if (unit == "px") out = n;
-  else if (unit == "ex") out = n * m.xHeight;
-  else if (unit == "em") out = n * m.fontHeight;
-  else if (unit == "in") out = n * ppi;
-  else if (unit == "cm") out = n * ppi * 0.3937;
-  else if (unit == "mm") out = n * ppi * 0.03937;
-  else if (unit == "pt") out = n * ppi / 72.0;
-  else if (unit == "pc") out = n * ppi / 6.0;
-  else out = n;
+  if (unit == "px")
+    out = n;
+  else if (unit == "ex")
+    out = n * m.xHeight;
+  else if (unit == "em")
+    out = n * m.fontHeight;
+  else if (unit == "in")
+    out = n * ppi;
+  else if (unit == "cm")
+    out = n * ppi * 0.3937;
+  else if (unit == "mm")
+    out = n * ppi * 0.03937;
+  else if (unit == "pt")
+    out = n * ppi / 72.0;
+  else if (unit == "pc")
+    out = n * ppi / 6.0;
+  else
+    out = n;
   out = Clamp(out);
   return true;
 }
@@ -334,8 +342,8 @@ bool ParseMarkupFontSize(std::string_view value, double inheritedPt, const Marku
   double px = 0;
   if (!ParseMarkupLength(v, inheritedPt, m, px)) return false;
   const std::string unit = v.size() >= 2 ? MarkupLower(v.substr(v.size() - 2)) : std::string();
-  const bool hasUnit = unit == "px" || unit == "ex" || unit == "em" || unit == "in" || unit == "cm" ||
-                       unit == "mm" || unit == "pt" || unit == "pc";
+  const bool hasUnit = unit == "px" || unit == "ex" || unit == "em" || unit == "in" || unit == "cm" || unit == "mm" ||
+                       unit == "pt" || unit == "pc";
   const double ppi = m.pixelsPerInch > 0 ? m.pixelsPerInch : 96;
   // Units give pixels; a plain number is already a point size.
   outPt = hasUnit ? px * 72.0 / ppi : px;
@@ -385,54 +393,82 @@ void ApplyMarkupProperties(MarkupStyle& s, std::string_view properties, const Ma
     } else if (name == "font-family") {
       if (!value.empty()) s.face = value.substr(0, 31);
     } else if (name == "font-style") {
-      if (v == "normal") s.italic = false;
-      else if (v == "italic" || v == "oblique") s.italic = true;
+      if (v == "normal")
+        s.italic = false;
+      else if (v == "italic" || v == "oblique")
+        s.italic = true;
     } else if (name == "font-weight") {
       double w = 0;
-      if (v == "normal") s.weight = 400;
-      else if (v == "bold") s.weight = 700;
-      else if (v == "bolder") s.weight = std::min(900, s.weight + 300);
-      else if (v == "lighter") s.weight = std::max(100, s.weight - 300);
-      else if (ParseCNumber(v, w)) s.weight = static_cast<int>(std::max(0.0, std::min(w, 1000.0)));
+      if (v == "normal")
+        s.weight = 400;
+      else if (v == "bold")
+        s.weight = 700;
+      else if (v == "bolder")
+        s.weight = std::min(900, s.weight + 300);
+      else if (v == "lighter")
+        s.weight = std::max(100, s.weight - 300);
+      else if (ParseCNumber(v, w))
+        s.weight = static_cast<int>(std::max(0.0, std::min(w, 1000.0)));
     } else if (name == "text-align") {
-      if (v == "left") s.align = MarkupAlign::Left;
-      else if (v == "center") s.align = MarkupAlign::Center;
-      else if (v == "right") s.align = MarkupAlign::Right;
-      else if (v == "justify") s.align = MarkupAlign::Justify;
+      if (v == "left")
+        s.align = MarkupAlign::Left;
+      else if (v == "center")
+        s.align = MarkupAlign::Center;
+      else if (v == "right")
+        s.align = MarkupAlign::Right;
+      else if (v == "justify")
+        s.align = MarkupAlign::Justify;
     } else if (name == "text-transform") {
-      if (v == "none") s.transform = MarkupTransform::None;
-      else if (v == "uppercase") s.transform = MarkupTransform::Upper;
-      else if (v == "lowercase") s.transform = MarkupTransform::Lower;
-      else if (v == "capitalize") s.transform = MarkupTransform::Capitalize;
+      if (v == "none")
+        s.transform = MarkupTransform::None;
+      else if (v == "uppercase")
+        s.transform = MarkupTransform::Upper;
+      else if (v == "lowercase")
+        s.transform = MarkupTransform::Lower;
+      else if (v == "capitalize")
+        s.transform = MarkupTransform::Capitalize;
     } else if (name == "color") {
       s.colour = ParseMarkupColour(value, s.colour, sys);
     } else if (name == "background-color") {
       s.background = v == "transparent" ? kMarkupNoColour : ParseMarkupColour(value, s.background, sys);
     } else if (name == "text-decoration") {
-      if (v == "none") s.underline = s.strike = s.overline = false;
-      else if (v == "underline") s.underline = true;
-      else if (v == "line-through") s.strike = true;
-      else if (v == "overline") s.overline = true;
+      if (v == "none")
+        s.underline = s.strike = s.overline = false;
+      else if (v == "underline")
+        s.underline = true;
+      else if (v == "line-through")
+        s.strike = true;
+      else if (v == "overline")
+        s.overline = true;
     } else if (name == "vertical-align") {
-      if (v == "baseline") s.valign = MarkupVAlign::Baseline;
-      else if (v == "middle" || v == "vcenter") s.valign = MarkupVAlign::VCenter;
-      else if (v == "top") s.valign = MarkupVAlign::Top;
-      else if (v == "bottom") s.valign = MarkupVAlign::Bottom;
+      if (v == "baseline")
+        s.valign = MarkupVAlign::Baseline;
+      else if (v == "middle" || v == "vcenter")
+        s.valign = MarkupVAlign::VCenter;
+      else if (v == "top")
+        s.valign = MarkupVAlign::Top;
+      else if (v == "bottom")
+        s.valign = MarkupVAlign::Bottom;
     } else if (name == "border-color") {
       s.borderColour = ParseMarkupColour(value, s.borderColour, sys);
     } else if (name == "border-width") {
       double px = 0;
-      if (v == "thin") s.borderWidth = 1;
-      else if (v == "medium") s.borderWidth = 3;
-      else if (v == "thick") s.borderWidth = 5;
-      else if (ParseMarkupLength(value, s.borderWidth, m, px)) s.borderWidth = static_cast<int>(std::min(px, 100.0));
+      if (v == "thin")
+        s.borderWidth = 1;
+      else if (v == "medium")
+        s.borderWidth = 3;
+      else if (v == "thick")
+        s.borderWidth = 5;
+      else if (ParseMarkupLength(value, s.borderWidth, m, px))
+        s.borderWidth = static_cast<int>(std::min(px, 100.0));
     } else if (name == "border-style") {
       static const char* const styles[] = {"none", "solid", "dotted", "dashed", "double"};
       for (int i = 0; i < 5; ++i)
         if (v == styles[i]) s.borderStyle = i;
     } else if (name == "margin" || name == "padding") {
       double px = 0;
-      if (ParseMarkupLength(value, 0, m, px)) (name == "margin" ? s.margin : s.padding) = static_cast<int>(std::min(px, 1000.0));
+      if (ParseMarkupLength(value, 0, m, px))
+        (name == "margin" ? s.margin : s.padding) = static_cast<int>(std::min(px, 1000.0));
     }
   }
 }

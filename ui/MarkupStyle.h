@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-using MarkupColour = uint32_t;  // 0x00BBGGRR
+using MarkupColour = uint32_t;                        // 0x00BBGGRR
 constexpr MarkupColour kMarkupNoColour = 0xFFFFFFFF;  // transparent / not set
 
 // Resolves a Windows system colour number (COLOR_WINDOW = 5, ...).

@@ -50,15 +50,13 @@ const std::vector<MarkupTagDef> kTags = {
 };
 
 const std::vector<MarkupEntity> kEntities = {
-    {"&amp;", "&"},       {"&bull;", "\x95"},   {"&copy;", "\xA9"}, {"&euro;", "\x88"}, {"&gt;", ">"},
-    {"&iquest;", "\xBF"}, {"&lt;", "<<"},       {"&nbsp;", " "},    {"&para;", "\xB6"}, {"&pound;", "\xA3"},
-    {"&quot;", "\""},     {"&reg;", "\xAE"},    {"&trade;", "\x99"},
+    {"&amp;", "&"},       {"&bull;", "\x95"}, {"&copy;", "\xA9"},  {"&euro;", "\x88"}, {"&gt;", ">"},
+    {"&iquest;", "\xBF"}, {"&lt;", "<<"},     {"&nbsp;", " "},     {"&para;", "\xB6"}, {"&pound;", "\xA3"},
+    {"&quot;", "\""},     {"&reg;", "\xAE"},  {"&trade;", "\x99"},
 };
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-bool IsNameChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == ':';
-}
+bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == ':'; }
 
 void ReplaceAll(std::string& s, std::string_view from, std::string_view to) {
   if (s.find(from) == std::string::npos) return;

@@ -21,8 +21,6 @@ const int kBackgroundWidth = 1024;
 // Menus have a small margin above and below their items.
 const int kMenuMargin = 3;
 
-
-
 // The text before and after the tab that separates an accelerator.
 void SplitAtTab(const std::string& text, std::string& label, std::string& accel) {
   size_t tab = text.find('\t');
@@ -179,8 +177,7 @@ void CSkinMenu::UpdateBackground(HMENU menu, int width, int height) {
 bool CSkinMenu::OnMeasureItem(MEASUREITEMSTRUCT* mis) {
   if (!mis || mis->CtlType != ODT_MENU) return false;
   auto* item = reinterpret_cast<Item*>(mis->itemData);
-  if (!item || std::none_of(items_.begin(), items_.end(), [&](const auto& p) { return p.get() == item; }))
-    return false;
+  if (!item || std::none_of(items_.begin(), items_.end(), [&](const auto& p) { return p.get() == item; })) return false;
   SIZE size = MeasureItem(*item, false);
   mis->itemWidth = size.cx;
   mis->itemHeight = size.cy;
@@ -190,8 +187,7 @@ bool CSkinMenu::OnMeasureItem(MEASUREITEMSTRUCT* mis) {
 bool CSkinMenu::OnDrawItem(const DRAWITEMSTRUCT* dis) {
   if (!dis || dis->CtlType != ODT_MENU) return false;
   auto* item = reinterpret_cast<Item*>(dis->itemData);
-  if (!item || std::none_of(items_.begin(), items_.end(), [&](const auto& p) { return p.get() == item; }))
-    return false;
+  if (!item || std::none_of(items_.begin(), items_.end(), [&](const auto& p) { return p.get() == item; })) return false;
   DrawItem(*dis, *item);
   return true;
 }

@@ -66,7 +66,7 @@ bool CSystemTray::CreateOwnWindow() {
   return true;
 }
 
-bool CSystemTray::CreateTrayIcon(HWND parent, UINT callbackMessage, const char *tooltip, HICON icon, UINT id) {
+bool CSystemTray::CreateTrayIcon(HWND parent, UINT callbackMessage, const char* tooltip, HICON icon, UINT id) {
   // A second creation replaces the icon of the first.
   DeleteTrayIcon();
   menu_.Reset();
@@ -146,7 +146,7 @@ bool CSystemTray::LoadAnimationIcons(UINT first, UINT last) {
       if (id == last) break;  // last may be the largest UINT
     }
     icons_.swap(loaded);
-  } catch (const std::bad_alloc &) {
+  } catch (const std::bad_alloc&) {
     icons_.clear();
     return false;
   }

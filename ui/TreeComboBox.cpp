@@ -22,7 +22,8 @@ void CTreeComboBox::SetImageList(HIMAGELIST images, bool owned) {
     if (images_) ImageList_GetIconSize(images_, &cx, &cy);
     const LRESULT h = Send(CB_GETITEMHEIGHT, 0);
     if (cy + 2 > h) Send(CB_SETITEMHEIGHT, 0, cy + 2);
-    if (cy + 2 > Send(CB_GETITEMHEIGHT, static_cast<WPARAM>(-1))) Send(CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), cy + 2);
+    if (cy + 2 > Send(CB_GETITEMHEIGHT, static_cast<WPARAM>(-1)))
+      Send(CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), cy + 2);
   }
 }
 
@@ -139,12 +140,10 @@ bool CTreeComboBox::OnReflectedMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& 
     case WM_COMMAND:
       // A click or Enter in the open list confirms; so does moving through
       // the closed list with the arrow keys.
-      if (HIWORD(wp) == CBN_SELENDOK ||
-          (HIWORD(wp) == CBN_SELCHANGE && !Send(CB_GETDROPPEDSTATE))) {
+      if (HIWORD(wp) == CBN_SELENDOK || (HIWORD(wp) == CBN_SELCHANGE && !Send(CB_GETDROPPEDSTATE))) {
         Confirm();
       }
       return false;  // the parent still sees its notification
-    default:
-      return false;
+    default: return false;
   }
 }

@@ -136,8 +136,7 @@ void CXTabCtrl::OnSize(int width, int height) {
   const int count = PageCount();
   for (int i = 0; i < count; ++i) {
     if (HWND page = PageWindow(i))
-      SetWindowPos(page, nullptr, origin_.x, origin_.y, w > 0 ? w : 0, h > 0 ? h : 0,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+      SetWindowPos(page, nullptr, origin_.x, origin_.y, w > 0 ? w : 0, h > 0 ? h : 0, SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 
@@ -260,10 +259,7 @@ LRESULT CXTabCtrl::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_TIMER:
       if (wp == kHotTimerId && hotSet_) OnHotTimer();
       return Default();
-    case WM_DESTROY:
-      KillTimer(m_hWnd, kHotTimerId);
-      return Default();
-    default:
-      return CWindow::WindowProc(msg, wp, lp);
+    case WM_DESTROY: KillTimer(m_hWnd, kHotTimerId); return Default();
+    default: return CWindow::WindowProc(msg, wp, lp);
   }
 }

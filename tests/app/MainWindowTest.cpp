@@ -3,9 +3,9 @@
 // showing, and the owner-drawn menus.
 #include <gtest/gtest.h>
 
-#include "framework/FileDialog.h"
 #include <shlobj.h>
 #include <shobjidl.h>
+#include "framework/FileDialog.h"
 
 #include <fstream>
 #include <string>
@@ -69,7 +69,9 @@ class TestMainWindow : public CQX5Dlg {
   bool confirm = true;
   bool password = true;
 
-  void Command(int id, UINT code = BN_CLICKED) { Send(WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Item(id))); }
+  void Command(int id, UINT code = BN_CLICKED) {
+    Send(WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Item(id)));
+  }
   void Menu(int id) { Send(WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
  protected:
@@ -573,8 +575,10 @@ TEST_F(MainWindow, SkinnedMenuItemsAreMeasuredDrawnAndKeepTheirMnemonics) {
   EXPECT_EQ(0, CountNear(mem.Get(), hiText, RGB(0, 70, 100), 10));
 
   // Alt-letter inside the open menu picks the item with that mnemonic.
-  EXPECT_EQ(MAKELRESULT(1, MNC_EXECUTE), dlg.Send(WM_MENUCHAR, MAKEWPARAM('a', MF_POPUP), reinterpret_cast<LPARAM>(help)));
-  EXPECT_EQ(MAKELRESULT(3, MNC_EXECUTE), dlg.Send(WM_MENUCHAR, MAKEWPARAM('G', MF_POPUP), reinterpret_cast<LPARAM>(help)));
+  EXPECT_EQ(MAKELRESULT(1, MNC_EXECUTE),
+            dlg.Send(WM_MENUCHAR, MAKEWPARAM('a', MF_POPUP), reinterpret_cast<LPARAM>(help)));
+  EXPECT_EQ(MAKELRESULT(3, MNC_EXECUTE),
+            dlg.Send(WM_MENUCHAR, MAKEWPARAM('G', MF_POPUP), reinterpret_cast<LPARAM>(help)));
   EXPECT_EQ(0, HIWORD(dlg.Send(WM_MENUCHAR, MAKEWPARAM('z', MF_POPUP), reinterpret_cast<LPARAM>(help))));
 }
 

@@ -46,11 +46,8 @@ struct Case {
 
 TEST(Manifest, EachProgramAsksForTheRightsItNeedsAndKeepsCommonControls6) {
   const Case cases[] = {
-      {"Varnokel.exe", false, kAdmin},
-      {"vkctl.exe", true, kAdmin},
-      {"engine-sim.exe", false, kInvoker},
-      {"rule_seed.exe", false, kInvoker},
-      {"", false, kInvoker},
+      {"Varnokel.exe", false, kAdmin},    {"vkctl.exe", true, kAdmin}, {"engine-sim.exe", false, kInvoker},
+      {"rule_seed.exe", false, kInvoker}, {"", false, kInvoker},
   };
   for (const Case& c : cases) {
     const std::string path = *c.program ? ExeDir() + "\\" + c.program : OwnPath();

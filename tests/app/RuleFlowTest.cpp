@@ -66,9 +66,7 @@ class RuleFlow : public testing::Test {
     file.CloseAfterWrite();
     return rules;
   }
-  void Click(int id) {
-    dlg.Send(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(dlg.Item(id)));
-  }
+  void Click(int id) { dlg.Send(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(dlg.Item(id))); }
 
   std::string dir;
   FlowWindow dlg;

@@ -2,10 +2,10 @@
 // hand-over, the password at start, the sibling check, the stored path.
 #include <gtest/gtest.h>
 
-#include "common/DialogDriver.h"
-#include "common/TestSupport.h"
 #include "app/Messages.h"
 #include "app/QX5App.h"
+#include "common/DialogDriver.h"
+#include "common/TestSupport.h"
 #include "resource.h"
 #include "settings/Settings.h"
 
@@ -57,9 +57,7 @@ std::string ReadExePath() {
 }
 
 struct StartupFixture : testing::Test {
-  void SetUp() override {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey);
-  }
+  void SetUp() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey); }
   void TearDown() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey); }
 
   // Ends a running instance the way the user does: the tray menu's Exit,

@@ -36,7 +36,8 @@ struct RuleFileOnDisk {
 RuleList SomeRules(int n) {
   RuleList rules;
   for (int i = 0; i < n; ++i)
-    rules.push_back(MakeRule("*", "C:\\data\\file" + std::to_string(i) + ".txt", TYPE_FILE, KIND_OPEN, RULE_MODE_NORMAL));
+    rules.push_back(
+        MakeRule("*", "C:\\data\\file" + std::to_string(i) + ".txt", TYPE_FILE, KIND_OPEN, RULE_MODE_NORMAL));
   return rules;
 }
 

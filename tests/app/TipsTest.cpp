@@ -70,8 +70,8 @@ TEST_F(TipsWindow, InitialisationFillsTheCategoriesAndShowsTheOverallHint) {
   EXPECT_TRUE(tips.Background() != nullptr);
   CTreeComboBox& list = tips.Categories();
   ASSERT_EQ(9, list.Count());
-  const char* names[] = {"Overall", "Rule Management", "Add rules", "Edit rules", "Delete rules",
-                         "Log", "View log", "Save log", "Jump to src or dest"};
+  const char* names[] = {"Overall", "Rule Management", "Add rules", "Edit rules",         "Delete rules",
+                         "Log",     "View log",        "Save log",  "Jump to src or dest"};
   const int levels[] = {0, 0, 1, 1, 1, 0, 1, 1, 1};
   const int images[] = {0, 0, 0, 0, 0, 1, 1, 1, 1};
   for (int i = 0; i < 9; ++i) {

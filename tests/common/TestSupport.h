@@ -30,8 +30,7 @@ struct Process {
 };
 // Starts "<ExeDir>\<program>" with the arguments; stdout/stderr go to
 // outputFile when given.
-bool StartHelper(Process& p, const std::string& program, const std::string& args,
-                 const std::string& outputFile = "");
+bool StartHelper(Process& p, const std::string& program, const std::string& args, const std::string& outputFile = "");
 
 // Collects the trace lines written while it lives.
 class TraceCapture {

@@ -10,9 +10,7 @@ namespace {
 
 // A log view: header plus data area; the routines get the read base.
 struct LogView {
-  explicit LogView(uint32_t size = LOG_FILE_SIZE) : bytes(size, 0) {
-    BuildLogFileHeader(bytes.data());
-  }
+  explicit LogView(uint32_t size = LOG_FILE_SIZE) : bytes(size, 0) { BuildLogFileHeader(bytes.data()); }
   uint8_t* base() { return bytes.data() + LOG_HEADER_SIZE; }
   uint32_t size() const { return static_cast<uint32_t>(bytes.size()); }
   // Offset in bytes of a read-base position.
@@ -27,8 +25,7 @@ std::string Numbered(int n, size_t length) {
   return text;
 }
 
-int Read(LogView& view, LogItemList& list, uint32_t& count, uint32_t& position,
-         bool* pause = nullptr) {
+int Read(LogView& view, LogItemList& list, uint32_t& count, uint32_t& position, bool* pause = nullptr) {
   return ParseLogRecords(view.base(), view.size(), list, count, position, pause);
 }
 
@@ -282,8 +279,7 @@ TEST(LogWrap, ReaderFollowsTheWriterOverManyLaps) {
         ++longOnes;
       }
       sent.push_back(Numbered(written, length));
-      writePos = AppendLogRecord(view.base(), size, writePos, written % 15 + 1, written % 128,
-                                 sent.back());
+      writePos = AppendLogRecord(view.base(), size, writePos, written % 15 + 1, written % 128, sent.back());
       ++written;
     }
     poll();
@@ -399,12 +395,9 @@ TEST(LogWrap, NewLapOnlyWhenPositionZeroChanged) {
     bool useLapFirst;
     bool expected;
   } cases[] = {
-      {"zero word", 0, 0, "", true, true},
-      {"the same first record", 1, 1, "old 0", true, false},
-      {"another text", 1, 1, "new 0", true, true},
-      {"another action", 1, 2, "old 0", true, true},
-      {"another type", 2, 1, "old 0", true, true},
-      {"no record when the lap began", 1, 1, "old 0", false, true},
+      {"zero word", 0, 0, "", true, true},         {"the same first record", 1, 1, "old 0", true, false},
+      {"another text", 1, 1, "new 0", true, true}, {"another action", 1, 2, "old 0", true, true},
+      {"another type", 2, 1, "old 0", true, true}, {"no record when the lap began", 1, 1, "old 0", false, true},
   };
   for (const Case& c : cases) {
     LogView view(size);

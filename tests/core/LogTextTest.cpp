@@ -35,8 +35,7 @@ TEST(LogNames, ActionTextAppendsNamesToThePrefix) {
 }
 
 TEST(LogNames, TextLogLines) {
-  EXPECT_EQ("File, Read,12:00,C:\\p.exe,Denied : C:\\f\n",
-            TextLogLine(Item(1, 1, "12:00,C:\\p.exe,Denied : C:\\f")));
+  EXPECT_EQ("File, Read,12:00,C:\\p.exe,Denied : C:\\f\n", TextLogLine(Item(1, 1, "12:00,C:\\p.exe,Denied : C:\\f")));
   EXPECT_EQ("File,,t\n", TextLogLine(Item(1, 0, "t")));
   EXPECT_EQ("Registry System, Modify Delete,k\n", TextLogLine(Item(10, 0x12, "k")));
   EXPECT_EQ(",,ab\n", TextLogLine(Item(0, 0, std::string("ab\0cd", 5))));

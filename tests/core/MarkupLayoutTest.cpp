@@ -68,8 +68,9 @@ TEST(MarkupLayout, EscapedBoldIsTextInTheBodyFont) {
 }
 
 TEST(MarkupLayout, TagsChangeTheStyleUntilTheyAreClosed) {
-  const MarkupLayout l = Lay("a<b>b<i>c</b>d</i><u>e</u><s>f</s><font color=#00ff00 size=7 face=Arial>g</font>"
-                             "<h2>h</h2><span class=cpp-comment>k</span><font bkgnd=red>m</font>");
+  const MarkupLayout l =
+      Lay("a<b>b<i>c</b>d</i><u>e</u><s>f</s><font color=#00ff00 size=7 face=Arial>g</font>"
+          "<h2>h</h2><span class=cpp-comment>k</span><font bkgnd=red>m</font>");
   const auto t = Texts(l);
   ASSERT_EQ(10u, t.size());
   auto font = [&](int i) { return l.fonts[t[i]->font]; };
@@ -201,10 +202,10 @@ TEST(MarkupLayout, ImagesStringsAndUnknownTags) {
 }
 
 TEST(MarkupLayout, TablesWithRowsCellsPaddingSpacingBorderAndColours) {
-  const MarkupLayout l = Lay(
-      "<table border=1 cellpadding=2 cellspacing=3 bgcolor=#000080>"
-      "<tr bgcolor=red><td>ab</td><td bgcolor=lime>abcd</td></tr>"
-      "<tr><td colspan=2 align=right>x</td></tr></table>after");
+  const MarkupLayout l =
+      Lay("<table border=1 cellpadding=2 cellspacing=3 bgcolor=#000080>"
+          "<tr bgcolor=red><td>ab</td><td bgcolor=lime>abcd</td></tr>"
+          "<tr><td colspan=2 align=right>x</td></tr></table>after");
   const auto t = Texts(l);
   ASSERT_EQ(4u, t.size());
   // Column 0: 10 + 4 padding; column 1: 20 + 4; border 1, spacing 3.
@@ -227,8 +228,8 @@ TEST(MarkupLayout, TablesWithRowsCellsPaddingSpacingBorderAndColours) {
 }
 
 TEST(MarkupLayout, WideTablesShrinkToTheWidthAndWrapTheirCells) {
-  const MarkupLayout l = Lay("<table cellspacing=0 cellpadding=0><tr><td>aaaa bbbb cccc</td><td>dddd eeee</td></tr></table>",
-                             60);
+  const MarkupLayout l =
+      Lay("<table cellspacing=0 cellpadding=0><tr><td>aaaa bbbb cccc</td><td>dddd eeee</td></tr></table>", 60);
   EXPECT_LE(l.width, 60);
   for (const auto* t : Texts(l)) EXPECT_LE(t->x + t->w, 60 + 5) << t->text;
   EXPECT_GT(l.height, 10);

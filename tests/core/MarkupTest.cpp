@@ -91,13 +91,20 @@ TEST(MarkupTables, EveryTagHasItsKindAndSelector) {
     MarkupTagKind kind;
     const char* selector;
   } cases[] = {
-      {"b", MarkupTagKind::Bold, "bold"},          {"em", MarkupTagKind::Italic, "italic"},
-      {"u", MarkupTagKind::Underline, "underline"}, {"strike", MarkupTagKind::Strike, "strikeout"},
-      {"middle", MarkupTagKind::VAlign, "vcenter"}, {"ilst", MarkupTagKind::ImageList, ""},
-      {"h6", MarkupTagKind::Block, "h6"},           {"sup", MarkupTagKind::Block, "sup"},
-      {"span", MarkupTagKind::Span, "span"},        {"a", MarkupTagKind::Link, "link"},
-      {"td", MarkupTagKind::Cell, ""},              {"string", MarkupTagKind::String, ""},
-      {"justify", MarkupTagKind::HAlign, "justify"}, {"t", MarkupTagKind::Tab, ""},
+      {"b", MarkupTagKind::Bold, "bold"},
+      {"em", MarkupTagKind::Italic, "italic"},
+      {"u", MarkupTagKind::Underline, "underline"},
+      {"strike", MarkupTagKind::Strike, "strikeout"},
+      {"middle", MarkupTagKind::VAlign, "vcenter"},
+      {"ilst", MarkupTagKind::ImageList, ""},
+      {"h6", MarkupTagKind::Block, "h6"},
+      {"sup", MarkupTagKind::Block, "sup"},
+      {"span", MarkupTagKind::Span, "span"},
+      {"a", MarkupTagKind::Link, "link"},
+      {"td", MarkupTagKind::Cell, ""},
+      {"string", MarkupTagKind::String, ""},
+      {"justify", MarkupTagKind::HAlign, "justify"},
+      {"t", MarkupTagKind::Tab, ""},
   };
   for (const auto& c : cases) {
     const MarkupTagDef* d = FindMarkupTag(c.tag);
@@ -114,16 +121,31 @@ TEST(MarkupColours, WebOrderCNotationAndNames) {
     const char* value;
     MarkupColour expected;
   } cases[] = {
-      {"#00ff00", 0x00FF00}, {"0x00ff00", 0x00FF00}, {"#0000ff", 0xFF0000}, {"0x0000ff", 0x0000FF},
-      {"#FF9900", 0x0099FF}, {"255", 0x0000FF},      {"010", 8},             {"0xFF0000", 0xFF0000},
-      {"Red", 0x0000FF},     {"darkseagreen", 0x8BBC8F}, {"lightgrey", 0xD3D3D3}, {"\"navy\"", 0x800000},
-      {"windowtext", 0x080808}, {"buttonface", 0x0F0F0F}, {"scrollbar", 0},
+      {"#00ff00", 0x00FF00},
+      {"0x00ff00", 0x00FF00},
+      {"#0000ff", 0xFF0000},
+      {"0x0000ff", 0x0000FF},
+      {"#FF9900", 0x0099FF},
+      {"255", 0x0000FF},
+      {"010", 8},
+      {"0xFF0000", 0xFF0000},
+      {"Red", 0x0000FF},
+      {"darkseagreen", 0x8BBC8F},
+      {"lightgrey", 0xD3D3D3},
+      {"\"navy\"", 0x800000},
+      {"windowtext", 0x080808},
+      {"buttonface", 0x0F0F0F},
+      {"scrollbar", 0},
       // Inherited: empty, unknown names, malformed web colours.
-      {"", 0x123456},        {"nosuch", 0x123456},  {"#12345", 0x123456},   {"#12345g", 0x123456},
+      {"", 0x123456},
+      {"nosuch", 0x123456},
+      {"#12345", 0x123456},
+      {"#12345g", 0x123456},
       {"lightgray", 0x123456},
   };
   for (const auto& c : cases) EXPECT_EQ(c.expected, ParseMarkupColour(c.value, 0x123456, kSys)) << c.value;
-  EXPECT_EQ(0xFFFFFFu & ParseMarkupColour("99999999999999999999", 0, kSys), ParseMarkupColour("99999999999999999999", 0, kSys));
+  EXPECT_EQ(0xFFFFFFu & ParseMarkupColour("99999999999999999999", 0, kSys),
+            ParseMarkupColour("99999999999999999999", 0, kSys));
 }
 
 TEST(MarkupColours, TableHas140KeywordsAnd28SystemNames) {
@@ -150,9 +172,20 @@ TEST(MarkupLengths, UnitsPercentSignsAndFontSizes) {
     const char* value;
     double expected;
   } cases[] = {
-      {"12px", 12}, {"2em", 40},  {"3ex", 24},   {"1in", 96},    {"2.54cm", 96 * 2.54 * 0.3937},
-      {"10mm", 96 * 0.3937},     {"72pt", 96},  {"1pc", 16},    {"50%", 50},   {"-5px", 5},
-      {"+7", 7},    {"0x10", 16},  {"1e999px", 1}, {"99999999999999999999px", 1e6},
+      {"12px", 12},
+      {"2em", 40},
+      {"3ex", 24},
+      {"1in", 96},
+      {"2.54cm", 96 * 2.54 * 0.3937},
+      {"10mm", 96 * 0.3937},
+      {"72pt", 96},
+      {"1pc", 16},
+      {"50%", 50},
+      {"-5px", 5},
+      {"+7", 7},
+      {"0x10", 16},
+      {"1e999px", 1},
+      {"99999999999999999999px", 1e6},
   };
   for (const auto& c : cases) {
     double v = -1;
@@ -283,10 +316,10 @@ TEST(MarkupWrap, CutsAfterTheLastBreakCharacterThatFits) {
       {"one,two.three", 48, true, 8},   // after the full stop
       {"a-b", 12, false, 2},
       {"(x)y", 18, false, 3},
-      {"longword", 30, true, 5},        // starts the line: cut inside
-      {"longword", 30, false, 0},       // does not start the line: next line
-      {"x", 0, true, 1},                // always progress
-      {"ab cdefgh", 12, false, 0},      // "ab " needs 18
+      {"longword", 30, true, 5},    // starts the line: cut inside
+      {"longword", 30, false, 0},   // does not start the line: next line
+      {"x", 0, true, 1},            // always progress
+      {"ab cdefgh", 12, false, 0},  // "ab " needs 18
   };
   for (const auto& c : cases)
     EXPECT_EQ(c.expected, FitMarkupRun(c.run, FixedPrefix(c.run, 6), c.width, c.startsLine)) << c.run << " " << c.width;

@@ -27,8 +27,7 @@ RuleList Rules(std::initializer_list<std::pair<const char*, const char*>> source
   return list;
 }
 
-int ParseAll(RuleView& view, RuleList& out, uint32_t& count, uint32_t& offset,
-             bool* pause = nullptr) {
+int ParseAll(RuleView& view, RuleList& out, uint32_t& count, uint32_t& offset, bool* pause = nullptr) {
   count = 0;
   offset = 0;
   return ParseRuleRecords(view.data(), view.size(), out, count, offset, pause);
@@ -61,9 +60,9 @@ TEST(RuleRecordWrite, SingleRecordLayoutAndEndMarker) {
   EXPECT_EQ(29u, used);
 
   const std::vector<uint8_t> expected = {
-      0x01, 0, 0, 0, 0x0C, 0, 0, 0, 0x0A, 0, 0, 0, 0x01, 0, 0, 0, '*',
-      0x08, 0, 0, 0, 'C', ':', '\\', 'a', '.', 't', 'x', 't',
-      0, 0, 0, 0};  // end marker at data offset 29, file offset 68
+      0x01, 0, 0, 0, 0x0C, 0,   0,    0,   0x0A, 0,   0,   0,   0x01, 0, 0, 0, '*',
+      0x08, 0, 0, 0, 'C',  ':', '\\', 'a', '.',  't', 'x', 't', 0,    0, 0, 0};  // end marker at data offset 29, file
+                                                                                 // offset 68
   const std::vector<uint8_t> written(view.bytes.begin() + 39, view.bytes.begin() + 39 + 33);
   EXPECT_EQ(expected, written);
   EXPECT_EQ(0xAB, view.bytes[72]) << "bytes after the end marker are left alone";
@@ -94,8 +93,7 @@ TEST(RuleRecordWrite, RoundTripKeepsOrderCaseAndEmptyDest) {
   RuleList rules;
   rules.push_back(MakeRule("C:\\Tools\\App.EXE", "D:\\Data\\*.DOC", TYPE_FILE, 0x7F, 10));
   rules.push_back(MakeRule("*", "", TYPE_FILE, KIND_OPEN, 9));
-  rules.push_back(MakeRule("*", "hkey_local_machine\\Software\\Run*", TYPE_REGISTRY | TYPE_SYSTEM,
-                           KIND_MODIFY, 10));
+  rules.push_back(MakeRule("*", "hkey_local_machine\\Software\\Run*", TYPE_REGISTRY | TYPE_SYSTEM, KIND_MODIFY, 10));
   uint32_t used = 0;
   ASSERT_EQ(0, SerializeRuleRecords(view.data(), view.size(), rules, used));
 
@@ -267,8 +265,7 @@ TEST(RuleRecordRead, DamagedRecordsEndTheWalkWithoutReadingOutside) {
     bool pause = true;
     TraceRecorder traces;
     EXPECT_EQ(-1, ParseAll(view, read, count, offset, &pause)) << c.what;
-    EXPECT_EQ(std::vector<std::string>{"CRuleFile::ReadRules:Damaged Record.\n"}, traces.lines())
-        << c.what;
+    EXPECT_EQ(std::vector<std::string>{"CRuleFile::ReadRules:Damaged Record.\n"}, traces.lines()) << c.what;
     EXPECT_FALSE(pause) << c.what;
     EXPECT_EQ(1u, count) << c.what;
     ASSERT_EQ(1u, read.size()) << c.what;
@@ -374,8 +371,8 @@ TEST(RuleFileImage, ACutFileYieldsTheWholeRecordsBeforeTheCut) {
   RuleView view(RULE_FILE_SIZE, 0);
   RuleList rules;
   for (int i = 0; i < 40; ++i)
-    rules.push_back(MakeRule("*", "C:\\data\\file" + std::to_string(i) + ".txt", TYPE_FILE, KIND_OPEN,
-                             RULE_MODE_NORMAL));
+    rules.push_back(
+        MakeRule("*", "C:\\data\\file" + std::to_string(i) + ".txt", TYPE_FILE, KIND_OPEN, RULE_MODE_NORMAL));
   uint32_t used = 0;
   ASSERT_EQ(0, SerializeRuleRecords(view.data(), view.size(), rules, used));
 

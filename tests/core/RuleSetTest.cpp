@@ -20,9 +20,8 @@ RULE_REQUEST Request(uint32_t code, std::vector<std::string> dests, std::string 
 
 TEST(RequestBits, ConvertBothWaysInButtonOrder) {
   const std::pair<uint32_t, uint32_t> table[] = {
-      {REQ_RUN, KIND_RUN},       {REQ_COPY, KIND_COPY},     {REQ_OPEN, KIND_OPEN},
-      {REQ_MODIFY, KIND_MODIFY}, {REQ_DELETE, KIND_DELETE}, {REQ_FIND, KIND_FIND},
-      {REQ_PRINT, KIND_PRINT}};
+      {REQ_RUN, KIND_RUN},       {REQ_COPY, KIND_COPY}, {REQ_OPEN, KIND_OPEN},  {REQ_MODIFY, KIND_MODIFY},
+      {REQ_DELETE, KIND_DELETE}, {REQ_FIND, KIND_FIND}, {REQ_PRINT, KIND_PRINT}};
   for (const auto& [req, kind] : table) {
     EXPECT_EQ(kind, RequestBitsToKinds(req)) << req;
     EXPECT_EQ(req, KindsToRequestBits(kind)) << kind;
@@ -97,8 +96,7 @@ TEST(MergeRuleTest, AddWidensKindsOrInsertsFrontOrBack) {
   MergeRule(rules, asSystem, true);
   auto otherSource = MakeRule("C:\\p.exe", "C:\\one", TYPE_FILE, KIND_RUN, 10);
   MergeRule(rules, otherSource, true);
-  EXPECT_EQ((std::vector<std::string>{"C:\\one", "C:\\two", "C:\\one", "hkey_x", "C:\\one"}),
-            Dests(rules));
+  EXPECT_EQ((std::vector<std::string>{"C:\\one", "C:\\two", "C:\\one", "hkey_x", "C:\\one"}), Dests(rules));
   EXPECT_EQ("C:\\p.exe", rules.front()->Source);
   EXPECT_EQ(TYPE_FILE | TYPE_SYSTEM, rules.back()->Type);
 }
@@ -127,8 +125,8 @@ TEST(MergeRuleTest, RemoveErasesOnlyTheEqualRule) {
 TEST(MergeRuleTest, RemovingSelectedItemsTakesExactlyThoseRules) {
   // Two equal rules with different kinds, as a file written elsewhere may hold.
   RuleList rules;
-  for (auto [dest, kinds] : {std::pair{"a", KIND_RUN}, {"b", KIND_RUN}, {"A", KIND_COPY},
-                             {"c", KIND_RUN}, {"d", KIND_RUN}}) {
+  for (auto [dest, kinds] :
+       {std::pair{"a", KIND_RUN}, {"b", KIND_RUN}, {"A", KIND_COPY}, {"c", KIND_RUN}, {"d", KIND_RUN}}) {
     rules.push_back(MakeRule("*", dest, TYPE_FILE, kinds, 10));
   }
   std::vector<const RULEFILE_ITEM*> selected;

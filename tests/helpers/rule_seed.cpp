@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     if (rule->Type == TYPE_REGISTRY) {
       rule = MakeRule("*", "hkey_current_user\\Software\\Vendor" + std::to_string(i) + "\\Settings*", TYPE_REGISTRY,
                       kinds & (KIND_OPEN | KIND_MODIFY | KIND_DELETE) ? kinds & (KIND_OPEN | KIND_MODIFY | KIND_DELETE)
-                                                                     : KIND_MODIFY,
+                                                                      : KIND_MODIFY,
                       RULE_MODE_NORMAL);
     }
     MergeRule(rules, rule, true);

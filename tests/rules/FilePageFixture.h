@@ -114,8 +114,8 @@ inline void ExpectInSync(const PageFixture& f) {
 inline RuleList NumberedRules(int n, const std::string& tag = "file") {
   RuleList rules;
   for (int i = 0; i < n; ++i)
-    rules.push_back(MakeRule("*", "C:\\data\\" + tag + std::to_string(i) + ".txt", TYPE_FILE, KIND_OPEN,
-                             RULE_MODE_NORMAL));
+    rules.push_back(
+        MakeRule("*", "C:\\data\\" + tag + std::to_string(i) + ".txt", TYPE_FILE, KIND_OPEN, RULE_MODE_NORMAL));
   return rules;
 }
 

@@ -15,12 +15,12 @@
 #include "app/Messages.h"
 #include "common/DialogDriver.h"
 #include "common/TestSupport.h"
-#include "resource.h"
-#include "rules/DlgFilePage.h"
-#include "rules/NoCopyPaths.h"
 #include "framework/Module.h"
 #include "framework/Profile.h"
+#include "resource.h"
+#include "rules/DlgFilePage.h"
 #include "rules/FilePageFixture.h"
+#include "rules/NoCopyPaths.h"
 #include "rules/RuleFile.h"
 
 using namespace testsupport;

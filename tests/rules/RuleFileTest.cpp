@@ -146,8 +146,8 @@ TEST(RuleFile, OpeningAnExistingFileRewritesTheHeaderAndTheLength) {
 TEST(RuleFile, AReadOnlyOpenOfAForeignMappingFailsOnTheHeaderAndReadsNothing) {
   TempRuleFile t;
   // The other side made the mapping first, with something else in it.
-  HANDLE foreign = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, RULE_FILE_SIZE,
-                                      t.mapping.c_str());
+  HANDLE foreign =
+      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, RULE_FILE_SIZE, t.mapping.c_str());
   ASSERT_NE(nullptr, foreign);
   void* v = MapViewOfFile(foreign, FILE_MAP_WRITE, 0, 0, 0);
   memset(v, 'Z', 100);
@@ -252,8 +252,8 @@ TEST(RuleFile, ASecondProcessNeverSeesATornRuleSet) {
   CRuleFile file;
   ASSERT_EQ(0, file.Open(t.path.c_str(), t.mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessReadWrite, false));
   Process reader;
-  ASSERT_TRUE(StartHelper(reader, "rule_reader.exe", "\"" + t.path + "\" " + t.mapping + " 400",
-                          t.dir + "\\reader.txt"));
+  ASSERT_TRUE(
+      StartHelper(reader, "rule_reader.exe", "\"" + t.path + "\" " + t.mapping + " 400", t.dir + "\\reader.txt"));
   // Rewrite sets of varying sizes and long dests until the reader is done:
   // a torn read would mix two generations or miss records.
   unsigned g = 0;
@@ -261,14 +261,16 @@ TEST(RuleFile, ASecondProcessNeverSeesATornRuleSet) {
     RuleList rules;
     const size_t n = 1 + g % 40;
     for (size_t i = 0; i < n; ++i) {
-      std::string dest = "g" + std::to_string(g) + "_" + std::to_string(i) + "_" + std::string(40 + g % 300, 'a' + g % 26);
+      std::string dest =
+          "g" + std::to_string(g) + "_" + std::to_string(i) + "_" + std::string(40 + g % 300, 'a' + g % 26);
       rules.push_back(MakeRule("*", dest, TYPE_FILE, KIND_COPY, 10));
     }
     file.WriteRules(rules);
     ++g;
   }
   EXPECT_EQ(0u, reader.Wait()) << "reader output: "
-                               << std::string(reinterpret_cast<const char*>(ReadFileBytes(t.dir + "\\reader.txt").data()),
-                                              ReadFileBytes(t.dir + "\\reader.txt").size());
+                               << std::string(
+                                      reinterpret_cast<const char*>(ReadFileBytes(t.dir + "\\reader.txt").data()),
+                                      ReadFileBytes(t.dir + "\\reader.txt").size());
   EXPECT_GT(g, 10u);
 }

@@ -34,8 +34,8 @@ struct BoxWatcher {
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0,
-                         nullptr);
+  HANDLE f =
+      CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (f == INVALID_HANDLE_VALUE) return false;
   DWORD n = 0;
   const BOOL ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
@@ -88,9 +88,9 @@ TEST(RuleSafety, AGivenUpLoadNeverWritesOverTheFilesRules) {
 
   EXPECT_EQ(0u, holder.process.Wait(20000));
   ASSERT_TRUE(PumpUntil([&] { return f.page->Rules().size() == 4; }, 8000));
-  EXPECT_EQ((std::vector<std::string>{"C:\\added.exe", "C:\\data\\file0.txt", "C:\\data\\file1.txt",
-                                      "C:\\data\\file2.txt"}),
-            Dests(f.page->Rules()));
+  EXPECT_EQ(
+      (std::vector<std::string>{"C:\\added.exe", "C:\\data\\file0.txt", "C:\\data\\file1.txt", "C:\\data\\file2.txt"}),
+      Dests(f.page->Rules()));
   ExpectInSync(f);
   EXPECT_TRUE(f.page->HasLoaded());
   EXPECT_FALSE(f.page->HasUnsavedChanges());
@@ -125,8 +125,7 @@ TEST(RuleSafety, AFileThatCannotBeOpenedLosesNothing) {
   CloseHandle(blocker);
 
   f.Add(REQ_COPY, {"C:\\second.doc"});
-  EXPECT_EQ((std::vector<std::string>{"C:\\second.doc", "C:\\first.doc", "C:\\data\\file0.txt",
-                                      "C:\\data\\file1.txt"}),
+  EXPECT_EQ((std::vector<std::string>{"C:\\second.doc", "C:\\first.doc", "C:\\data\\file0.txt", "C:\\data\\file1.txt"}),
             Dests(f.page->Rules()));
   ExpectInSync(f);
   EXPECT_EQ(1u, told.size());

@@ -12,8 +12,8 @@ void DeleteTestKey() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kTestKey.c_str()); }
 
 void SetRaw(const char* name, DWORD type, const void* data, DWORD size) {
   HKEY key;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kTestKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                                           &key, nullptr));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExA(HKEY_LOCAL_MACHINE, kTestKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr));
   RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
   RegCloseKey(key);
 }

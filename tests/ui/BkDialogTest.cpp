@@ -16,11 +16,9 @@ using Placements = std::vector<CBkDialogST::Placement>;
 
 Placements PlacementsOf(BYTE mode, int W, int H, int w, int h) {
   Placements out;
-  CBkDialogST::ForEachPlacement(mode, W, H, w, h,
-                                [](void* ctx, const CBkDialogST::Placement& p) {
-                                  static_cast<Placements*>(ctx)->push_back(p);
-                                },
-                                &out);
+  CBkDialogST::ForEachPlacement(
+      mode, W, H, w, h, [](void* ctx, const CBkDialogST::Placement& p) { static_cast<Placements*>(ctx)->push_back(p); },
+      &out);
   return out;
 }
 
@@ -58,9 +56,9 @@ TEST(BkDialogPlacement, SinglePlacementsAndStretch) {
   };
   // W 101, H 61, w 30, h 20: centre halves round down.
   const Case cases[] = {
-      {CBkDialogST::BKDLGST_MODE_CENTER, 35, 20},      {CBkDialogST::BKDLGST_MODE_TOPLEFT, 0, 0},
-      {CBkDialogST::BKDLGST_MODE_TOPRIGHT, 71, 0},     {CBkDialogST::BKDLGST_MODE_TOPCENTER, 35, 0},
-      {CBkDialogST::BKDLGST_MODE_BOTTOMLEFT, 0, 41},   {CBkDialogST::BKDLGST_MODE_BOTTOMRIGHT, 71, 41},
+      {CBkDialogST::BKDLGST_MODE_CENTER, 35, 20},       {CBkDialogST::BKDLGST_MODE_TOPLEFT, 0, 0},
+      {CBkDialogST::BKDLGST_MODE_TOPRIGHT, 71, 0},      {CBkDialogST::BKDLGST_MODE_TOPCENTER, 35, 0},
+      {CBkDialogST::BKDLGST_MODE_BOTTOMLEFT, 0, 41},    {CBkDialogST::BKDLGST_MODE_BOTTOMRIGHT, 71, 41},
       {CBkDialogST::BKDLGST_MODE_BOTTOMCENTER, 35, 41},
   };
   for (const Case& c : cases) {
@@ -218,8 +216,7 @@ TEST_F(BkDialogWindow, StaticTextsAreTransparentEditsAreNot) {
   ReleaseDC(label, dc);
 
   HDC edc = GetDC(keywords);
-  LRESULT editBrush =
-      page.Send(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(edc), reinterpret_cast<LPARAM>(keywords));
+  LRESULT editBrush = page.Send(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(edc), reinterpret_cast<LPARAM>(keywords));
   EXPECT_NE(reinterpret_cast<LRESULT>(GetStockObject(HOLLOW_BRUSH)), editBrush);
   ReleaseDC(keywords, edc);
 }

@@ -35,8 +35,8 @@ struct Parent {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "MarkupTestParent";
     RegisterClassA(&wc);
-    hwnd = CreateWindowA("MarkupTestParent", "p", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 500, 400, nullptr,
-                         nullptr, wc.hInstance, nullptr);
+    hwnd = CreateWindowA("MarkupTestParent", "p", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 500, 400, nullptr, nullptr,
+                         wc.hInstance, nullptr);
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   }
   ~Parent() { DestroyWindow(hwnd); }
@@ -197,8 +197,9 @@ TEST_F(MarkupStaticTest, GradientBackgroundRunsFromBeginToEnd) {
 TEST_F(MarkupStaticTest, TablesImagesAndRulesArePainted) {
   Make();
   ctl.SetTextColour(MarkupStatic::kNoTextColour);
-  SetWindowTextA(hwnd, "<table border=1 cellpadding=4><tr><td bgcolor=#ff00ff>cell</td></tr></table>"
-                       "<bmp idres=132><icon idres=207><hr>");
+  SetWindowTextA(hwnd,
+                 "<table border=1 cellpadding=4><tr><td bgcolor=#ff00ff>cell</td></tr></table>"
+                 "<bmp idres=132><icon idres=207><hr>");
   Snapshot snap(hwnd);
   EXPECT_GT(snap.Count(ctl.TextBox(), RGB(255, 0, 255)), 50);
   const MarkupLayout& l = ctl.Drawer().Layout();
@@ -272,8 +273,9 @@ TEST_F(MarkupStaticTest, NewFontBecomesTheBodyStyle) {
   const int pt = (16 * 72 + GetDeviceCaps(screen, LOGPIXELSY) / 2) / GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
   char expected[160];
-  snprintf(expected, sizeof expected, "font-size:%dpt; color:0x%06lX; font-family:Arial; font-weight:700; font-style:italic",
-           pt, GetSysColor(COLOR_WINDOWTEXT));
+  snprintf(expected, sizeof expected,
+           "font-size:%dpt; color:0x%06lX; font-family:Arial; font-weight:700; font-style:italic", pt,
+           GetSysColor(COLOR_WINDOWTEXT));
   EXPECT_EQ(expected, *body);
   SetWindowTextA(hwnd, "x");
   { Snapshot snap(hwnd); }

@@ -28,13 +28,13 @@ struct MenuCall {
 };
 std::vector<MenuCall> g_menus;
 
-BOOL WINAPI RecordShell(DWORD message, NOTIFYICONDATAA *data) {
+BOOL WINAPI RecordShell(DWORD message, NOTIFYICONDATAA* data) {
   ShellCall c{message, {}};
   memcpy(&c.data, data, data->cbSize <= sizeof c.data ? data->cbSize : sizeof c.data);
   g_calls.push_back(c);
   return g_shellResult;
 }
-BOOL WINAPI RecordMenu(HMENU menu, UINT, int, int, int, HWND owner, const RECT *) {
+BOOL WINAPI RecordMenu(HMENU menu, UINT, int, int, int, HWND owner, const RECT*) {
   g_menus.push_back({menu, owner, GetMenuDefaultItem(menu, FALSE, 0)});
   return TRUE;
 }
@@ -82,7 +82,7 @@ class SystemTrayTest : public testing::Test {
     CSystemTray::s_trackMenu = &TrackPopupMenu;
     CSystemTray::s_tickCount = &GetTickCount64;
   }
-  bool Create(CSystemTray &tray, const char *tip = "Varnokel", HWND parent = nullptr) {
+  bool Create(CSystemTray& tray, const char* tip = "Varnokel", HWND parent = nullptr) {
     return tray.CreateTrayIcon(parent, WM_TRAY_NOTIFY, tip, mainIcon, IDR_TRAYMENU);
   }
   HICON mainIcon = nullptr;
@@ -101,7 +101,7 @@ TEST_F(SystemTrayTest, CreateAddsOneIconWithTheFirstVersionRecord) {
   EXPECT_EQ(GetWindowLongA(tray.m_hWnd, GWL_STYLE) & WS_POPUP, WS_POPUP);
 
   ASSERT_EQ(g_calls.size(), 1u);
-  const auto &c = g_calls[0];
+  const auto& c = g_calls[0];
   EXPECT_EQ(c.message, static_cast<DWORD>(NIM_ADD));
   EXPECT_EQ(c.data.cbSize, static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE));
   EXPECT_EQ(c.data.hWnd,
