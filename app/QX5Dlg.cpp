@@ -55,18 +55,16 @@ const char kAllFilter[] = "All files(*.*)\0*.*\0";
 // Big enough for a few thousand selected names.
 
 // Skin colours by system colour index.
-const COLORREF kSkinMenu = RGB(200, 235, 255);       // 4
-const COLORREF kSkinMenuText = RGB(0, 70, 100);      // 8
+const COLORREF kSkinMenu = RGB(200, 235, 255);           // 4
+const COLORREF kSkinMenuText = RGB(0, 70, 100);          // 8
 const COLORREF kSkinHighlightText = RGB(255, 255, 255);  // 14
-const COLORREF kSkinShadow = RGB(70, 100, 130);      // 16
+const COLORREF kSkinShadow = RGB(70, 100, 130);          // 16
 
 const ButtonDef* ButtonById(int id) {
   for (const auto& b : kButtons)
     if (b.id == id) return &b;
   return nullptr;
 }
-
-
 
 bool OlderThanXp() {
   OSVERSIONINFOA v{};
@@ -514,12 +512,8 @@ LRESULT CQX5Dlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       LimitSize(static_cast<UINT>(wp), reinterpret_cast<RECT*>(lp));
       return TRUE;
     }
-    case WM_DROPFILES:
-      OnDropFiles(reinterpret_cast<HDROP>(wp));
-      return Default();
-    case WM_SYSCOMMAND:
-      OnSysCommand(static_cast<UINT>(wp));
-      return 0;
+    case WM_DROPFILES: OnDropFiles(reinterpret_cast<HDROP>(wp)); return Default();
+    case WM_SYSCOMMAND: OnSysCommand(static_cast<UINT>(wp)); return 0;
     case WM_QX5_ACTIVATE:
       if (wp != 0) {
         SendRuleRequest(nullptr);
@@ -531,11 +525,8 @@ LRESULT CQX5Dlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PAINT:
       if (PaintMinimised()) return 0;
       return CBkDialogST::WindowProc(msg, wp, lp);
-    case WM_QUERYDRAGICON:
-      return reinterpret_cast<LRESULT>(icon_.Get());
-    case WM_INITMENUPOPUP:
-      skin_.OnInitMenuPopup(reinterpret_cast<HMENU>(wp), HIWORD(lp) != 0);
-      return Default();
+    case WM_QUERYDRAGICON: return reinterpret_cast<LRESULT>(icon_.Get());
+    case WM_INITMENUPOPUP: skin_.OnInitMenuPopup(reinterpret_cast<HMENU>(wp), HIWORD(lp) != 0); return Default();
     case WM_MEASUREITEM:
       if (skin_.OnMeasureItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lp))) return TRUE;
       return CBkDialogST::WindowProc(msg, wp, lp);
@@ -547,7 +538,6 @@ LRESULT CQX5Dlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (skin_.OnMenuChar(LOWORD(wp), reinterpret_cast<HMENU>(lp), r)) return r;
       return Default();
     }
-    default:
-      return CBkDialogST::WindowProc(msg, wp, lp);
+    default: return CBkDialogST::WindowProc(msg, wp, lp);
   }
 }

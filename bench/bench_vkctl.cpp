@@ -47,19 +47,13 @@ RuleList FullRuleSet() {
     std::string dest;
     uint32_t type = TYPE_FILE;
     switch (i % 4) {
-      case 0:
-        dest = "C:\\Users\\someone\\Documents\\Project " + std::to_string(i);
-        break;
+      case 0: dest = "C:\\Users\\someone\\Documents\\Project " + std::to_string(i); break;
       case 1:
         dest =
             "C:\\Users\\someone\\Documents\\Project " + std::to_string(i) + "\\report-" + std::to_string(i) + ".docx";
         break;
-      case 2:
-        dest = "D:\\Shares\\Team " + std::to_string(i) + "\\*.xls";
-        break;
-      default:
-        dest = "hkey_local_machine\\Software\\Vendor " + std::to_string(i) + "\\Run*";
-        type = TYPE_REGISTRY;
+      case 2: dest = "D:\\Shares\\Team " + std::to_string(i) + "\\*.xls"; break;
+      default: dest = "hkey_local_machine\\Software\\Vendor " + std::to_string(i) + "\\Run*"; type = TYPE_REGISTRY;
     }
     auto r = MakeRule(i % 3 ? "*" : "C:\\Program Files\\Office\\winword.exe", dest, type, KIND_COPY | KIND_OPEN,
                       RULE_MODE_NORMAL);

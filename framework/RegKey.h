@@ -10,8 +10,8 @@
 class RegKey {
  public:
   RegKey(HKEY root, const std::string& path, bool write, REGSAM view = 0) {
-    const LONG r = write ? RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                           KEY_WRITE | view, nullptr, &key_, nullptr)
+    const LONG r = write ? RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE | view,
+                                           nullptr, &key_, nullptr)
                          : RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key_);
     if (r != ERROR_SUCCESS) key_ = nullptr;
   }

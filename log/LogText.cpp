@@ -16,7 +16,6 @@ std::string_view UpToNul(std::string_view s) {
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-
 }  // namespace
 
 std::string TypeName(uint32_t type) {

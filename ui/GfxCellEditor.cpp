@@ -24,8 +24,7 @@ CGfxCellEditor::~CGfxCellEditor() {
 
 LRESULT CGfxCellEditor::WindowProc(UINT msg, WPARAM wp, LPARAM) {
   switch (msg) {
-    case WM_GETDLGCODE:
-      return Default() | DLGC_WANTALLKEYS;
+    case WM_GETDLGCODE: return Default() | DLGC_WANTALLKEYS;
     case WM_KEYDOWN:
       if (wp == VK_RETURN || wp == VK_ESCAPE) {
         PostMessageA(list_->m_hWnd, GfxEndEditMessage(), wp == VK_RETURN, session_);

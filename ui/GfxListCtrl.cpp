@@ -624,9 +624,7 @@ LRESULT CGfxListCtrl::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     return 0;
   }
   switch (msg) {
-    case WM_LBUTTONDOWN:
-      OnLButtonDown(wp, lp);
-      return 0;
+    case WM_LBUTTONDOWN: OnLButtonDown(wp, lp); return 0;
     case WM_LBUTTONUP: {
       LRESULT r = Default();
       OpenPendingDropDown();
@@ -670,20 +668,14 @@ LRESULT CGfxListCtrl::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_VSCROLL:
     case WM_MOUSEWHEEL:
-    case WM_SIZE:
-      EndEdit(true);
-      break;
-    case WM_SETFONT:
-      ResetFonts();
-      break;
+    case WM_SIZE: EndEdit(true); break;
+    case WM_SETFONT: ResetFonts(); break;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
       // The selection is drawn differently with and without the focus.
       InvalidateRect(m_hWnd, nullptr, FALSE);
       break;
-    case WM_DESTROY:
-      EndEdit(false);
-      break;
+    case WM_DESTROY: EndEdit(false); break;
   }
   return CWindow::WindowProc(msg, wp, lp);
 }

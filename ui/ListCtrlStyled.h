@@ -17,8 +17,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstdint>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>

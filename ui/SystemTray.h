@@ -24,9 +24,9 @@ class CSystemTray : public CWindow {
   static constexpr size_t kMaxTipLength = 63;
 
   // The shell calls go through these so that tests can watch them.
-  using ShellNotifyFn = BOOL(WINAPI *)(DWORD message, NOTIFYICONDATAA *data);
-  using TrackMenuFn = BOOL(WINAPI *)(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner, const RECT *rect);
-  using TickFn = ULONGLONG(WINAPI *)();
+  using ShellNotifyFn = BOOL(WINAPI*)(DWORD message, NOTIFYICONDATAA* data);
+  using TrackMenuFn = BOOL(WINAPI*)(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner, const RECT* rect);
+  using TickFn = ULONGLONG(WINAPI*)();
   static ShellNotifyFn s_shellNotify;
   static TrackMenuFn s_trackMenu;
   static TickFn s_tickCount;
@@ -34,7 +34,7 @@ class CSystemTray : public CWindow {
   CSystemTray();
   ~CSystemTray() override;
 
-  bool CreateTrayIcon(HWND parent, UINT callbackMessage, const char *tooltip, HICON icon, UINT id);
+  bool CreateTrayIcon(HWND parent, UINT callbackMessage, const char* tooltip, HICON icon, UINT id);
   void DeleteTrayIcon();
   bool HideTrayIcon();
   bool ShowTrayIcon();
@@ -63,7 +63,7 @@ class CSystemTray : public CWindow {
   HICON AnimationIcon(size_t index) const { return index < icons_.size() ? icons_[index] : nullptr; }
   size_t CurrentAnimationIcon() const { return currentIcon_; }
   HMENU Menu() const { return menu_.Get(); }
-  const NOTIFYICONDATAA &NotifyData() const { return nid_; }
+  const NOTIFYICONDATAA& NotifyData() const { return nid_; }
 
  protected:
   LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;

@@ -63,7 +63,7 @@ struct Page {
 TEST(SystemRules, TwelveRequestsInOrderWithTheirFields) {
   auto reqs = BuildSystemRuleRequests(FullPaths());
   ASSERT_EQ(12u, reqs.size());
-  const uint32_t codes[12] = {REQ_MODIFY, REQ_RUN, REQ_MODIFY, REQ_RUN, REQ_MODIFY, REQ_RUN,
+  const uint32_t codes[12] = {REQ_MODIFY, REQ_RUN,  REQ_MODIFY, REQ_RUN, REQ_MODIFY, REQ_RUN,
                               REQ_MODIFY, REQ_OPEN, REQ_MODIFY, REQ_RUN, REQ_MODIFY, REQ_MODIFY};
   const size_t destCounts[12] = {10, 1, 9, 1, 10, 1, 2, 2, 30, 1, 12, 57};
   for (size_t i = 0; i < 12; ++i) {

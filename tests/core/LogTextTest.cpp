@@ -121,14 +121,17 @@ TEST(LogOwnRecords, OwnerPathWithinTheFirstTwentyFiveBytes) {
   // capital of 0xE4), both the text and the owner path are lowered by them.
   auto lower = [](char* t, size_t n) {
     for (size_t i = 0; i < n; ++i)
-      if (t[i] == '\xC4') t[i] = '\xE4';
-      else if (t[i] >= 'A' && t[i] <= 'Z') t[i] = static_cast<char>(t[i] + 32);
+      if (t[i] == '\xC4')
+        t[i] = '\xE4';
+      else if (t[i] >= 'A' && t[i] <= 'Z')
+        t[i] = static_cast<char>(t[i] + 32);
   };
   EXPECT_TRUE(IsOwnRecord("t,C:\\\xC4RGER\\V.EXE,x", "c:\\\xE4rger\\v.exe", lower));
   EXPECT_TRUE(IsOwnRecord("t,C:\\\xE4RGER\\V.EXE,x", "C:\\\xC4rger\\v.exe", lower));
   EXPECT_FALSE(IsOwnRecord("t,C:\\\xC4RGER\\V.EXE,x", "c:\\\xE4rger\\v.exe"));  // ASCII only
   // A long text: only the bytes an early occurrence can cover count.
-  EXPECT_TRUE(IsOwnRecord(std::string(24, 't') + "C:\\\xC4RGER\\V.EXE" + std::string(700, 'x'), "c:\\\xE4rger\\v.exe", lower));
+  EXPECT_TRUE(
+      IsOwnRecord(std::string(24, 't') + "C:\\\xC4RGER\\V.EXE" + std::string(700, 'x'), "c:\\\xE4rger\\v.exe", lower));
 }
 
 TEST(LogColours, ModifyBeforeRunBeforeRead) {

@@ -29,8 +29,9 @@ inline const CaseRule kRules[] = {
     /* 6 */ {TYPE_FILE, KIND_RUN | KIND_COPY, "C:\\PROGRA~1\\BACKUP~1\\backup.exe", "C:\\secret\\plan.doc"},
     /* 7 */ {TYPE_FILE, KIND_PRINT, "*", "C:\\DOCUME~1\\bob\\report.doc"},
     /* 8 */ {TYPE_FILE, KIND_RUN, "*\\cmd.exe", "C:\\Windows\\System32\\*.bat"},
-    /* 9 */ {TYPE_REGISTRY | TYPE_SYSTEM, KIND_MODIFY, "*",
-             "hkey_local_machine\\Software\\Microsoft\\Windows\\CurrentVersion\\Run*"},
+    /* 9 */
+    {TYPE_REGISTRY | TYPE_SYSTEM, KIND_MODIFY, "*",
+     "hkey_local_machine\\Software\\Microsoft\\Windows\\CurrentVersion\\Run*"},
     /* 10 */ {TYPE_REGISTRY, KIND_MODIFY | KIND_DELETE, "*", "hkey_current_user\\Software\\Policies"},
     /* 11 */ {TYPE_NET, KIND_OPEN, "*", "192.0.2.17:80"},
     /* 12 */ {TYPE_FILE | TYPE_SYSTEM, KIND_COPY | KIND_DELETE, "*", "C:\\data\\a.doc"},

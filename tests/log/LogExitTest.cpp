@@ -111,7 +111,8 @@ TEST(LogExit, ExitEndsInSecondsWithAStuckReaderAndWritesRulesAndSettings) {
       // never returns; the user has changed a colour; then Exit.
       for (int i = 0; i < 400 && !(dlg.m_hWnd && IsWindowVisible(dlg.m_hWnd)); ++i) Sleep(50);
       if (!dlg.m_hWnd) return;
-      if (RunSim("log " + dlg.log.SimArgs() + " --type 1 --action 4 --text \"2026-12-07 10:15:02,\\\\server\\a.exe,Denied : C:\\b.exe\"") != 0)
+      if (RunSim("log " + dlg.log.SimArgs() +
+                 " --type 1 --action 4 --text \"2026-12-07 10:15:02,\\\\server\\a.exe,Denied : C:\\b.exe\"") != 0)
         return;
       for (int i = 0; i < 200 && g_stuck == 0; ++i) Sleep(50);
       if (g_stuck == 0) return;

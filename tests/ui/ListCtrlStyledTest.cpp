@@ -336,8 +336,8 @@ TEST(ListCtrlStyled, AnotherProgramsMessageWithAnyParametersRunsNothing) {
   static bool planted = false;
   const std::function<void()> plant = [] { planted = true; };
   const std::string plantAt = std::to_string(reinterpret_cast<uintptr_t>(&plant));
-  for (const std::string& lparam : {std::string("0x4141414141"), std::string("1"), plantAt,
-                                    std::string("0xFFFFFFFFFFFFFFF0")}) {
+  for (const std::string& lparam :
+       {std::string("0x4141414141"), std::string("1"), plantAt, std::string("0xFFFFFFFFFFFFFFF0")}) {
     Process sender;
     ASSERT_TRUE(StartHelper(sender, "engine-sim.exe",
                             std::string("send --message Varnokel.StyledList.RunOnOwner --window ") + window +
