@@ -11,28 +11,12 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/BenchClock.h"
 #include "rules/RuleFile.h"
 #include "rules/RuleSet.h"
 
-namespace {
-
-double Now() {
-  static LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-}  // namespace
+using bench::Median;
+using bench::Now;
 
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(3, atoi(argv[1])) : 51;

@@ -16,28 +16,16 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchClock.h"
 #include "rules/RuleFile.h"
 #include "rules/RuleJson.h"
 #include "rules/RuleMatch.h"
 #include "rules/RuleSet.h"
 
+using bench::Median;
+using bench::Now;
+
 namespace {
-
-double Now() {
-  static LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 // Rules like a large installation's: directories, files, patterns and
 // registry keys, some for one program only, until the reserve is reached.
