@@ -66,16 +66,6 @@ const ButtonDef* ButtonById(int id) {
   return nullptr;
 }
 
-bool OlderThanXp() {
-  OSVERSIONINFOA v{};
-  v.dwOSVersionInfoSize = sizeof v;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  if (!GetVersionExA(&v)) return false;
-#pragma GCC diagnostic pop
-  return v.dwMajorVersion < 5 || (v.dwMajorVersion == 5 && v.dwMinorVersion < 1);
-}
-
 // Appends a picked or dropped path to the request, with a shortcut replaced
 // by its target. The resolver works on a full path buffer, so the path is
 // copied into one; a path too long for it cannot name a shortcut that the
@@ -191,7 +181,7 @@ std::unique_ptr<CBkDialogST> CQX5Dlg::MakePage(int index) {
 void CQX5Dlg::SetUpMenuSkin() {
   // Start-up switched the skin on; systems before Windows XP get it again
   // with a smaller item padding.
-  if (OlderThanXp()) CSkinMenu::Enable(CSkinMenu::kStyleGradient | CSkinMenu::kStyleLeftColumn, 8);
+  if (WindowsOlderThanXp()) CSkinMenu::Enable(CSkinMenu::kStyleGradient | CSkinMenu::kStyleLeftColumn, 8);
   skin_.SetPainter(this);
   skin_.SetColour(COLOR_MENU, kSkinMenu);
   skin_.SetColour(COLOR_WINDOWTEXT, kSkinMenuText);

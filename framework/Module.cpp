@@ -49,3 +49,13 @@ std::string WindowsDir() {
 int AppMessageBox(HWND owner, const std::string& text, UINT style) {
   return MessageBoxA(owner, text.c_str(), AppName().c_str(), style);
 }
+
+bool WindowsOlderThanXp() {
+  OSVERSIONINFOA v{};
+  v.dwOSVersionInfoSize = sizeof v;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  if (!GetVersionExA(&v)) return false;
+#pragma GCC diagnostic pop
+  return v.dwMajorVersion < 5 || (v.dwMajorVersion == 5 && v.dwMinorVersion < 1);
+}

@@ -20,6 +20,9 @@ std::string AppName();
 // The directory of the program file, without a trailing backslash.
 std::string ModuleDir();
 
+// True on Windows versions before XP (5.1), which lack flat menus and themes.
+bool WindowsOlderThanXp();
+
 std::string SystemDir();
 std::string WindowsDir();
 

@@ -73,16 +73,7 @@ bool SystemFlag(UINT action) {
 
 }  // namespace
 
-bool SystemHasFlatMenus() {
-  OSVERSIONINFOA v{};
-  v.dwOSVersionInfoSize = sizeof v;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  if (!GetVersionExA(&v)) return false;
-#pragma GCC diagnostic pop
-  if (v.dwMajorVersion < 5 || (v.dwMajorVersion == 5 && v.dwMinorVersion < 1)) return false;
-  return SystemFlag(SPI_GETFLATMENU);
-}
+bool SystemHasFlatMenus() { return !WindowsOlderThanXp() && SystemFlag(SPI_GETFLATMENU); }
 
 namespace {
 

@@ -12,19 +12,12 @@
 #include "resource.h"
 #include "rules/NoCopyPaths.h"
 #include "settings/DlgPageOptions.h"
+#include "settings/OptionsTestUtil.h"
 #include "settings/Settings.h"
 
 using namespace testsupport;
 
 namespace {
-
-// Types into the keyword box as a user does: a multi-line box reports a
-// change for typing (EM_REPLACESEL), not for WM_SETTEXT.
-void TypeKeywords(HWND page, const char* text) {
-  HWND box = GetDlgItem(page, IDC_OPT_KEYWORDS);
-  SendMessageA(box, EM_SETSEL, 0, -1);
-  SendMessageA(box, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
-}
 
 std::string ClipboardText(HWND opener = nullptr) {
   std::string text;
