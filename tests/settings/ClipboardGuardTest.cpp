@@ -107,6 +107,9 @@ class Guard : public testing::Test {
     const int before = page->Guard().Checks();
     Process p;
     ASSERT_TRUE(StartHelper(p, "clip_set.exe", args));
+    // The page's window answers the clipboard's notifications while the
+    // helper runs, as a user's desktop does.
+    ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(p.process, 0) == WAIT_OBJECT_0; }, 30000)) << args;
     ASSERT_EQ(0u, p.Wait());
     EXPECT_TRUE(PumpUntil([&] { return page->Guard().Checks() > before; }, 5000)) << args;
     PumpUntil([] { return false; }, 50);  // whatever the check set off
