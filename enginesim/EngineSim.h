@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/CommandArgs.h"
+
 enum ExitCode {
   kExitOk = 0,
   kExitOpen = 1,
@@ -20,13 +22,6 @@ enum AccessExitCode {
   kAccessFailed = 5,
 };
 
-using Args = std::vector<std::string>;
-
-// Takes "--name value" out of args; false when the name is absent. A name
-// without a value makes ok false.
-bool TakeOption(Args& args, const char* name, std::string& value, bool& ok);
-// Takes a lone "--name" flag out of args.
-bool TakeFlag(Args& args, const char* name);
 // Parses a decimal or 0x-hex 32-bit number.
 bool ParseNumber(const std::string& text, unsigned long& value);
 

@@ -8,31 +8,6 @@
 #include "enginesim/EngineSim.h"
 #include "rules/RuleFile.h"
 
-bool TakeOption(Args& args, const char* name, std::string& value, bool& ok) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] != name) continue;
-    if (i + 1 >= args.size()) {
-      ok = false;
-      args.erase(args.begin() + static_cast<long>(i));
-      return false;
-    }
-    value = args[i + 1];
-    args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
-    return true;
-  }
-  return false;
-}
-
-bool TakeFlag(Args& args, const char* name) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == name) {
-      args.erase(args.begin() + static_cast<long>(i));
-      return true;
-    }
-  }
-  return false;
-}
-
 bool ParseNumber(const std::string& text, unsigned long& value) {
   if (text.empty() || text[0] == '-') return false;
   char* end = nullptr;

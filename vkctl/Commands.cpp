@@ -120,27 +120,14 @@ bool CheckText(const std::string& what, const std::string& text) {
 
 }  // namespace
 
-bool TakeOption(Args& args, const char* name, std::string& value, bool& ok) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] != name) continue;
-    if (i + 1 >= args.size()) {
-      ok = false;
-      Complain(std::string(name) + " needs a value");
-      args.erase(args.begin() + static_cast<long>(i));
-      return false;
-    }
-    value = args[i + 1];
-    args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
-    return true;
+bool TakeValue(Args& args, const char* name, std::string& value, bool& ok) {
+  bool given = true;
+  const bool taken = TakeOption(args, name, value, given);
+  if (!given) {
+    ok = false;
+    Complain(std::string(name) + " needs a value");
   }
-  return false;
-}
-
-bool TakeFlag(Args& args, const char* name) {
-  const auto it = std::find(args.begin(), args.end(), name);
-  if (it == args.end()) return false;
-  args.erase(it);
-  return true;
+  return taken;
 }
 
 int CommandList(const StoreOptions& options, Args args) {
@@ -241,8 +228,8 @@ int CommandImport(const StoreOptions& options, Args args) {
 int CommandAdd(const StoreOptions& options, Args args) {
   bool ok = true;
   std::string deny, source = "*";
-  const bool hasDeny = TakeOption(args, "--deny", deny, ok);
-  TakeOption(args, "--source", source, ok);
+  const bool hasDeny = TakeValue(args, "--deny", deny, ok);
+  TakeValue(args, "--source", source, ok);
   const bool registry = TakeFlag(args, "--registry");
   const bool system = TakeFlag(args, "--system");
   if (!ok) return kVkFailed;
@@ -284,7 +271,7 @@ int CommandAdd(const StoreOptions& options, Args args) {
 int CommandRemove(const StoreOptions& options, Args args) {
   bool ok = true;
   std::string source = "*";
-  TakeOption(args, "--source", source, ok);
+  TakeValue(args, "--source", source, ok);
   if (!ok) return kVkFailed;
   if (args.empty()) {
     Complain("remove: give at least one DEST");
@@ -307,8 +294,8 @@ int CommandRemove(const StoreOptions& options, Args args) {
 int CommandTest(const StoreOptions& options, Args args) {
   bool ok = true;
   std::string process, kindText;
-  const bool hasProcess = TakeOption(args, "--process", process, ok);
-  const bool hasKind = TakeOption(args, "--kind", kindText, ok);
+  const bool hasProcess = TakeValue(args, "--process", process, ok);
+  const bool hasKind = TakeValue(args, "--kind", kindText, ok);
   const bool registry = TakeFlag(args, "--registry");
   if (!ok) return kVkFailed;
   uint32_t kinds = 0;

@@ -5,15 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "framework/CommandArgs.h"
 #include "vkctl/RuleStore.h"
 
-using Args = std::vector<std::string>;
-
-// Takes "--name value" out of args; false when absent. A name without a
-// value sets ok to false.
-bool TakeOption(Args& args, const char* name, std::string& value, bool& ok);
-// Takes a lone "--name" out of args.
-bool TakeFlag(Args& args, const char* name);
+// Takes "--name value" out of args as TakeOption does, and says what is
+// wrong when the value is missing.
+bool TakeValue(Args& args, const char* name, std::string& value, bool& ok);
 
 // Each returns the exit code; args hold what follows the command name, with
 // the global options already taken out.

@@ -118,10 +118,10 @@ int main(int argc, char** argv) {
   StoreOptions options;
   options.window = "Varnokel";
   bool ok = true;
-  if (!TakeOption(args, "--path", options.path, ok)) options.path = CRuleFile::DefaultPath();
-  TakeOption(args, "--mapping", options.mapping, ok);
-  TakeOption(args, "--window", options.window, ok);
-  options.hasPassword = TakeOption(args, "--password", options.password, ok);
+  if (!TakeValue(args, "--path", options.path, ok)) options.path = CRuleFile::DefaultPath();
+  TakeValue(args, "--mapping", options.mapping, ok);
+  TakeValue(args, "--window", options.window, ok);
+  options.hasPassword = TakeValue(args, "--password", options.password, ok);
   if (!ok) return kVkFailed;
   for (const std::string& a : args) {
     if (a.size() > 2 && a.compare(0, 2, "--") == 0 && !strstr(command->options, (" " + a + " ").c_str())) {

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <mutex>
 
+#include "rules/RuleFile.h"
+
 namespace testsupport {
 
 std::string ExeDir() {
@@ -91,6 +93,16 @@ DWORD Process::Wait(DWORD ms) {
   DWORD code = ~0u;
   GetExitCodeProcess(process, &code);
   return code;
+}
+
+RuleList ReadRuleFile(const std::string& path, const std::string& mapping) {
+  CRuleFile file;
+  RuleList rules;
+  if (file.Open(path.c_str(), mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessRead, false) != 0) return rules;
+  uint32_t count = 0, offset = 0;
+  file.ReadRules(rules, &count, &offset);
+  file.CloseAfterWrite();
+  return rules;
 }
 
 bool StartHelper(Process& p, const std::string& program, const std::string& args, const std::string& outputFile) {

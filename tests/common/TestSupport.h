@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "framework/Trace.h"
+#include "rules/RuleRecord.h"
 
 namespace testsupport {
 
@@ -20,6 +21,9 @@ void RemoveTempDirs();
 // named objects are shared by every process of the Wine prefix.
 std::string UniqueMapping(const char* tag);
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
+// The rules a rule file holds now, read through an object of its own
+// (read-only, under the Read mutex); empty when it cannot be opened.
+RuleList ReadRuleFile(const std::string& path, const std::string& mapping);
 
 // A started child process; Wait returns its exit code (or ~0u on time-out).
 struct Process {

@@ -71,15 +71,7 @@ struct PageFixture {
   }
 
   // The rules as the file holds them now, read by a separate object.
-  RuleList FileRules() const {
-    CRuleFile file;
-    RuleList rules;
-    if (file.Open(path.c_str(), mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessRead, false) != 0) return rules;
-    uint32_t count = 0, offset = 0;
-    file.ReadRules(rules, &count, &offset);
-    file.CloseAfterWrite();
-    return rules;
-  }
+  RuleList FileRules() const { return testsupport::ReadRuleFile(path, mapping); }
   int RowCount() const { return ListView_GetItemCount(page->ListWindow()); }
   std::string RowText(int row) const { return page->List().CellText(row, CDlgFilePage::COL_FILENAME); }
   std::string Cell(int row, int column) const { return page->List().CellText(row, column); }

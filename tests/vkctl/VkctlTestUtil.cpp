@@ -57,15 +57,7 @@ RunResult TempRules::Vk(const std::string& args, const std::string& input) const
   return RunProgram("vkctl.exe", args + " " + Args(), dir + "\\vkctl-out.txt", input);
 }
 
-RuleList TempRules::Read() const {
-  CRuleFile file;
-  RuleList rules;
-  if (file.Open(path.c_str(), mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessRead, false) != 0) return rules;
-  uint32_t count = 0, offset = 0;
-  file.ReadRules(rules, &count, &offset);
-  file.CloseAfterWrite();
-  return rules;
-}
+RuleList TempRules::Read() const { return testsupport::ReadRuleFile(path, mapping); }
 
 void TempRules::Write(const RuleList& rules) const {
   CRuleFile file;
