@@ -7,6 +7,12 @@ set(CORE_SOURCES
   rules/RuleJson.cpp
   log/LogRecord.cpp
   log/LogText.cpp
+  log/LogHistory.cpp
+  log/LogFields.cpp
+  log/LogCsv.cpp
+  log/LogJson.cpp
+  log/LogRowRules.cpp
+  log/DenialNotifier.cpp
   settings/Keywords.cpp
   settings/DropFiles.cpp
   crash/ReportFormat.cpp
@@ -23,6 +29,10 @@ set(CORE_TESTS
   tests/core/RuleJsonTest.cpp
   tests/core/LogRecordTest.cpp
   tests/core/LogTextTest.cpp
+  tests/core/LogHistoryTest.cpp
+  tests/core/LogExportTest.cpp
+  tests/core/LogRowRulesTest.cpp
+  tests/core/DenialNotifierTest.cpp
   tests/core/KeywordsTest.cpp
   tests/core/DropFilesTest.cpp
   tests/core/ReportFormatTest.cpp
@@ -37,6 +47,8 @@ set(FUZZ_TARGETS
   fuzz_rule_match fuzz/fuzz_rule_match.cpp
   fuzz_log_records fuzz/fuzz_log_records.cpp
   fuzz_log_text fuzz/fuzz_log_text.cpp
+  fuzz_log_history fuzz/fuzz_log_history.cpp
+  fuzz_log_fields fuzz/fuzz_log_fields.cpp
   fuzz_keywords fuzz/fuzz_keywords.cpp
   fuzz_drop_files fuzz/fuzz_drop_files.cpp
   fuzz_markup fuzz/fuzz_markup.cpp
