@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/MainWindowFinder.h"
 #include "common/TestSupport.h"
 #include "resource.h"
 
@@ -301,31 +302,11 @@ struct AppRun {
     CloseHandle(pi.hThread);
     process.process = pi.hProcess;
     process.id = pi.dwProcessId;
-    PumpUntil([&] { return (main = MainWindowOf(pi.dwProcessId)) != nullptr; }, 30000);
+    PumpUntil([&] { return (main = FindMainWindow("Varnokel")) != nullptr && IsWindowVisible(main); }, 30000);
   }
   ~AppRun() {
     if (process.process && WaitForSingleObject(process.process, 0) == WAIT_TIMEOUT)
       TerminateProcess(process.process, 1);
-  }
-
-  static HWND MainWindowOf(DWORD pid) {
-    struct Search {
-      DWORD pid;
-      HWND found;
-    } search{pid, nullptr};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(lp);
-          DWORD owner = 0;
-          GetWindowThreadProcessId(hwnd, &owner);
-          char text[64] = {};
-          GetWindowTextA(hwnd, text, sizeof text);
-          if (owner != s->pid || strcmp(text, "Varnokel") != 0 || !IsWindowVisible(hwnd)) return TRUE;
-          s->found = hwnd;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
   }
 
   // Makes the hook fault on the program's user-interface thread and waits
