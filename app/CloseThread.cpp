@@ -17,7 +17,7 @@ void CCloseThread::RunJob() {
   if ((job->operations & NOTIFY_WRITE_RULES) && job->ruleFile && job->rules)
     job->result = job->ruleFile->WriteRules(*job->rules);
   if ((job->operations & NOTIFY_WAIT_READER) && job->thread) {
-    if (WaitForSingleObject(job->thread, kReaderWaitMs) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(job->thread, job->waitMs ? job->waitMs : kReaderWaitMs) == WAIT_OBJECT_0) {
       // An automatically resetting event lost its signal to this wait; give
       // it back. (A thread or process handle stays signalled anyway.)
       SetEvent(job->thread);

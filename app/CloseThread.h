@@ -24,12 +24,13 @@ struct NOTIFY_JOB {
   uint32_t count;       // ReadRules: in records to read (0 = all), out records read
   uint32_t offset;      // ReadRules: data-area offset of the next record
   uint32_t stopped;     // wait job: 1 when the reader stopped in time
+  DWORD waitMs;         // wait job: how long to wait; 0 = kReaderWaitMs
   int result;           // rule-file job: what ReadRules or WriteRules returned
 };
 
 class CCloseThread : public CBaseThread {
  public:
-  // How long the wait job waits for the log reader.
+  // How long the wait job waits for the log reader unless it says otherwise.
   static constexpr DWORD kReaderWaitMs = 5000;
 
   NOTIFY_JOB* m_pJob = nullptr;  // not owned

@@ -148,7 +148,12 @@ if(VARNOKEL_TESTS)
   target_link_libraries(crash_probe PRIVATE varnokel_win)
   target_link_options(crash_probe PRIVATE ${WIN_STATIC})
   varnokel_manifest(crash_probe INVOKER)
-  list(APPEND TEST_HELPERS crash_probe XCrashReport)
+  # A message hook that the crash tests set on the real program's
+  # user-interface thread, to fault there as code of other makers does.
+  add_library(fault_hook SHARED ${CMAKE_SOURCE_DIR}/tests/crash/probe/fault_hook.cpp)
+  set_target_properties(fault_hook PROPERTIES PREFIX "")
+  target_link_options(fault_hook PRIVATE ${WIN_STATIC})
+  list(APPEND TEST_HELPERS crash_probe fault_hook XCrashReport)
 
   # One test program per subsystem folder, and one for the Win32-free core
   # (the same tests that run natively under the sanitizers), and one for

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/MainWindowFinder.h"
 #include "app/Messages.h"
 #include "enginesim/EngineSim.h"
 #include "rules/RuleFile.h"
@@ -51,7 +52,7 @@ int CommandReload(Args args) {
   bool ok = true;
   TakeOption(args, "--title", title, ok);
   if (!ok || !args.empty()) return kExitUsage;
-  HWND front = FindWindowA("#32770", title.c_str());
+  HWND front = FindMainWindow(title);
   if (!front) {
     fprintf(stderr, "engine-sim: no running front end (\"%s\")\n", title.c_str());
     return kExitNoFrontEnd;

@@ -4,6 +4,7 @@
 
 #include <exception>
 
+#include "crash/ExceptionGuard.h"
 #include "framework/Trace.h"
 
 namespace {
@@ -56,13 +57,25 @@ RECT CWindow::ClientRect() const {
 LRESULT CALLBACK CWindow::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
   auto* self = reinterpret_cast<CWindow*>(ref);
   if (!self || self->m_hWnd != hwnd) return DefSubclassProc(hwnd, msg, wp, lp);
+  // A fault that escapes the handling is reported at this boundary (the
+  // system's callers of window procedures may swallow it).
+  struct Call {
+    CWindow* self;
+    UINT msg;
+    WPARAM wp;
+    LPARAM lp;
+  } call{self, msg, wp, lp};
+  const BoundaryBody dispatch = [](void* c) -> LRESULT {
+    auto* d = static_cast<Call*>(c);
+    return d->self->Dispatch(d->msg, d->wp, d->lp);
+  };
   if (msg == WM_NCDESTROY) {
-    LRESULT r = self->Dispatch(msg, wp, lp);
+    LRESULT r = RunAtMessageBoundary(dispatch, &call);
     self->Detach();
     self->PostNcDestroy();
     return r;
   }
-  return self->Dispatch(msg, wp, lp);
+  return RunAtMessageBoundary(dispatch, &call);
 }
 
 LRESULT CWindow::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {

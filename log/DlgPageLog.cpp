@@ -103,6 +103,9 @@ bool CDlgPageLog::StopReader() {
     job.owner = m_hWnd;
     job.thread = ended;
     job.operations = NOTIFY_WAIT_READER;
+    // With a limit, half of it for the progress window's wait, the rest
+    // for the grace below.
+    job.waitMs = stopWaitMs_ ? (stopWaitMs_ + 1) / 2 : 0;
     {
       CDlgNotify notify(m_hWnd, &job, LoadStr(IDS_STOPPING_LOG_READER));
       inTime = notify.DoModal() == IDOK;
@@ -111,7 +114,8 @@ bool CDlgPageLog::StopReader() {
     // what it sends is dispatched until then. One that is stuck where the
     // quit event cannot reach it is given up after the limit, so that the
     // program's end (with its rules and settings saved) never waits on it.
-    if (!reader_.WaitForEndDispatching(CLogReadThread::kStopLimitMs)) {
+    const DWORD grace = stopWaitMs_ ? stopWaitMs_ / 2 : CLogReadThread::kStopLimitMs;
+    if (!reader_.WaitForEndDispatching(grace)) {
       reader_.Abandon();
       inTime = false;
     }

@@ -9,6 +9,7 @@
 
 #include "app/DlgNotify.h"
 #include "app/Messages.h"
+#include "framework/MessageFilter.h"
 #include "framework/Module.h"
 #include "framework/Trace.h"
 #include "resource.h"
@@ -83,6 +84,7 @@ BOOL CDlgFilePage::OnInitDialog() {
   });
   ResizeList();
   DragAcceptFiles(m_hWnd, TRUE);
+  AllowShellDrops(m_hWnd);
   return TRUE;
 }
 

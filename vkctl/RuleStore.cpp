@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/MainWindowFinder.h"
 #include "app/Messages.h"
 #include "framework/Handle.h"
 #include "rules/RuleFile.h"
@@ -74,32 +75,8 @@ bool CheckPassword(const StoreOptions& options) {
   return true;
 }
 
-// The front end's main window: an unowned dialog with the program's title
-// (its message boxes have the same title but an owner).
-struct FrontEndSearch {
-  const std::string* title;
-  HWND found;
-};
-
-BOOL CALLBACK CheckFrontEnd(HWND hwnd, LPARAM lp) {
-  auto* s = reinterpret_cast<FrontEndSearch*>(lp);
-  char cls[16], text[256];
-  if (!GetClassNameA(hwnd, cls, sizeof cls) || strcmp(cls, "#32770") != 0) return TRUE;
-  if (GetWindow(hwnd, GW_OWNER) != nullptr) return TRUE;
-  GetWindowTextA(hwnd, text, sizeof text);
-  if (*s->title != text) return TRUE;
-  s->found = hwnd;
-  return FALSE;
-}
-
-HWND FindFrontEnd(const std::string& title) {
-  FrontEndSearch search{&title, nullptr};
-  EnumWindows(CheckFrontEnd, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 void NotifyFrontEnd(const StoreOptions& options) {
-  HWND front = FindFrontEnd(options.window);
+  HWND front = FindMainWindow(options.window);
   if (!front) return;
   // Sent, not posted: when it returns the front end has read the new rules,
   // so its next write starts from them.

@@ -71,6 +71,25 @@ class MutexHolder {
   std::thread thread_;
 };
 
+// A progress window that lets the holder go once it has shown the given
+// number of ticks: the job then surely took that long, however busy the
+// machine.
+class ReleasingAfterTicks : public CDlgNotify {
+ public:
+  ReleasingAfterTicks(NOTIFY_JOB* job, std::string message, MutexHolder& holder, int ticks)
+      : CDlgNotify(nullptr, job, std::move(message)), holder_(holder), ticks_(ticks) {}
+
+ protected:
+  void OnTimer(UINT_PTR id) override {
+    if (TicksShown() >= ticks_) holder_.Release();
+    CDlgNotify::OnTimer(id);
+  }
+
+ private:
+  MutexHolder& holder_;
+  int ticks_;
+};
+
 // True when the named mutex can be taken at once and was released properly
 // by its last owner (not abandoned).
 bool MutexIsFree(const std::string& name) {
@@ -148,18 +167,13 @@ TEST(DlgNotify, PercentRisesByFivePerTickWhileTheJobRuns) {
   ASSERT_EQ(0, disk.Open(CMappedFile::kAccessReadWrite));
   RuleList rules = SomeRules(2);
   // The write waits behind a held Read mutex for a few ticks, then goes on.
-  auto holder = std::make_unique<MutexHolder>(disk.mapping + " Read");
-  std::thread releaser([&] {
-    Sleep(200);
-    holder->Release();
-  });
+  MutexHolder holder(disk.mapping + " Read");
   NOTIFY_JOB job{};
   job.operations = NOTIFY_WRITE_RULES;
   job.ruleFile = &disk.file;
   job.rules = &rules;
-  CDlgNotify dlg(nullptr, &job, "Writting Rule File...");
+  ReleasingAfterTicks dlg(&job, "Writting Rule File...", holder, 3);
   EXPECT_EQ(IDOK, dlg.DoModal());
-  releaser.join();
   EXPECT_FALSE(dlg.GaveUp());
   EXPECT_GE(dlg.TicksShown(), 3);
   const std::string expected = "Writting Rule File...\nFinish " + std::to_string((dlg.TicksShown() - 1) * 5) + "%";
@@ -294,13 +308,9 @@ TEST(DlgNotify, EnterAndEscapeDoNotCloseIt) {
   RuleFileOnDisk disk;
   ASSERT_EQ(0, disk.Open(CMappedFile::kAccessReadWrite));
   RuleList rules = SomeRules(1);
-  auto holder = std::make_unique<MutexHolder>(disk.mapping + " Read");
-  std::thread releaser([&] {
-    Sleep(250);
-    holder->Release();
-  });
-  struct Pressing : CDlgNotify {
-    using CDlgNotify::CDlgNotify;
+  MutexHolder holder(disk.mapping + " Read");
+  struct Pressing : ReleasingAfterTicks {
+    using ReleasingAfterTicks::ReleasingAfterTicks;
     BOOL OnInitDialog() override {
       BOOL r = CDlgNotify::OnInitDialog();
       // Enter and Escape arrive as IDOK and IDCANCEL commands.
@@ -314,9 +324,8 @@ TEST(DlgNotify, EnterAndEscapeDoNotCloseIt) {
   job.operations = NOTIFY_WRITE_RULES;
   job.ruleFile = &disk.file;
   job.rules = &rules;
-  Pressing dlg(nullptr, &job, "Writting Rule File...");
+  Pressing dlg(&job, "Writting Rule File...", holder, 4);
   EXPECT_EQ(IDOK, dlg.DoModal());
-  releaser.join();
   // It stayed until the job was done, several ticks later.
   EXPECT_GE(dlg.TicksShown(), 4);
   EXPECT_FALSE(dlg.GaveUp());

@@ -216,14 +216,21 @@ TEST(RuleFile, ACancelledWaitLeavesNoMutexHeldAndTheFileUntouched) {
   file.SetCancelEvent(cancel);
   int result = 1;
   std::thread writer([&] { result = file.WriteRules(MakeRules({{"*", "C:\\never"}})); });
-  Sleep(100);
-  // The writer takes Write before Read: while it waits for Read it already
-  // holds Write, so another writer queues behind it instead of slipping in.
+  // The writer takes Write before Read: while it waits for Read it holds
+  // Write, so another writer queues behind it instead of slipping in. Until
+  // the writer has got that far, Write is free now and then; once it is
+  // held, it stays held for as long as the writer waits.
   std::thread early([&] {
     HANDLE m = CreateMutexA(nullptr, FALSE, (t.mapping + " Write").c_str());
-    const DWORD got = WaitForSingleObject(m, 0);
-    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), got) << "Write mutex free while the writer waits for Read";
-    if (got == WAIT_OBJECT_0 || got == WAIT_ABANDONED) ReleaseMutex(m);
+    bool held = false;
+    for (const DWORD start = GetTickCount(); !held && GetTickCount() - start < 30000; Sleep(10)) {
+      const DWORD got = WaitForSingleObject(m, 0);
+      if (got == WAIT_OBJECT_0 || got == WAIT_ABANDONED)
+        ReleaseMutex(m);
+      else
+        held = true;
+    }
+    EXPECT_TRUE(held) << "Write mutex free while the writer waits for Read";
     CloseHandle(m);
   });
   early.join();
