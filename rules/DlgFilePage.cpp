@@ -176,16 +176,19 @@ void CDlgFilePage::ResizeList() {
 
 void CDlgFilePage::RebuildRows() {
   if (!list_.m_hWnd) return;
-  list_.DeleteAllRows();
+  // Nothing is drawn until every row is in, so the list never shows itself
+  // empty or half filled; the rows' storage is made once for all of them.
   SendMessageA(list_.m_hWnd, WM_SETREDRAW, FALSE, 0);
+  list_.DeleteAllRows();
+  ListView_SetItemCount(list_.m_hWnd, static_cast<int>(rules_.size()));
   int row = 0;
   for (const auto& rule : rules_) {
     const int at = list_.InsertRow(row, rule->Dest, reinterpret_cast<LPARAM>(rule.get()));
     list_.SetCellText(at, COL_FILENAME, rule->Dest);
-    for (const KindColumn& c : kKindColumns) list_.SetCellImage(at, c.id, IMG_APPROVED);
     list_.SetCellImage(at, COL_ICON, TypeImage(rule->Type));
+    // A cross under every kind the rule denies, a tick under the others.
     for (const KindColumn& c : kKindColumns)
-      if (rule->Kinds & c.kind) list_.SetCellImage(at, c.id, IMG_DENIED);
+      list_.SetCellImage(at, c.id, (rule->Kinds & c.kind) ? IMG_DENIED : IMG_APPROVED);
     ++row;
   }
   SendMessageA(list_.m_hWnd, WM_SETREDRAW, TRUE, 0);

@@ -263,8 +263,9 @@ int CGfxListCtrl::InsertRow(int index, const std::string& text, LPARAM data) {
 }
 
 bool CGfxListCtrl::SetCellText(int row, int columnId, const std::string& text) {
+  // The list view refuses a row that it does not hold.
   int column = ListColumnOf(columnId);
-  if (column < 0 || row < 0 || row >= RowCount()) return false;
+  if (!m_hWnd || column < 0 || row < 0) return false;
   LVITEMA item{};
   item.iSubItem = column;
   item.pszText = const_cast<char*>(text.c_str());
@@ -399,14 +400,20 @@ void CGfxListCtrl::ResetFonts() {
 // --- owner queries -----------------------------------------------------------
 
 void CGfxListCtrl::FillQuery(GfxListQuery& q, int kind, int row, int columnId) const {
+  FillDrawQuery(q, kind, row, columnId, row >= 0 ? RowData(row) : 0,
+                row >= 0 && columnId >= 0 ? CellText(row, columnId) : std::string());
+}
+
+void CGfxListCtrl::FillDrawQuery(GfxListQuery& q, int kind, int row, int columnId, LPARAM data,
+                                 std::string text) const {
   q.kind = kind;
   q.controlId = m_hWnd ? static_cast<UINT>(GetDlgCtrlID(m_hWnd)) : 0;
   q.item = row;
   q.column = columnId;
-  q.itemData = row >= 0 ? RowData(row) : 0;
+  q.itemData = data;
   q.textColour = GetSysColor(COLOR_WINDOWTEXT);
   q.backColour = GetSysColor(COLOR_WINDOW);
-  if (row >= 0 && columnId >= 0) q.text = CellText(row, columnId);
+  q.text = std::move(text);
 }
 
 LRESULT CGfxListCtrl::AskOwner(GfxListQuery& query) {
@@ -456,7 +463,8 @@ void CGfxListCtrl::DrawRow(const DRAWITEMSTRUCT& dis) {
   }
 
   const bool selected = (dis.itemState & ODS_SELECTED) != 0;
-  const bool focused = GetFocus() == m_hWnd || (editor_ && IsChild(m_hWnd, GetFocus()));
+  if (hasFocus_ < 0) hasFocus_ = GetFocus() == m_hWnd;
+  const bool focused = hasFocus_ > 0 || (editor_ && IsChild(m_hWnd, GetFocus()));
   RECT selection{};
   if (selected) {
     RECT sel{0, 0, std::min(width, rightmost), height};
@@ -472,13 +480,17 @@ void CGfxListCtrl::DrawRow(const DRAWITEMSTRUCT& dis) {
     selection = sel;
   }
 
+  // The row's data comes with the drawing request: the owner's queries
+  // need no further request to the list.
+  const LPARAM data = static_cast<LPARAM>(dis.itemData);
+  HIMAGELIST images = (listStyle_ & GFXS_IMAGECELLS) ? ImageList() : nullptr;
   for (int c = 0; c < columns; ++c) {
     const GfxColumnDef* def = columns_ ? columns_->Find(listColumnIds_[c]) : nullptr;
-    DrawCell(dc, cells[c], row, c, def);
+    DrawCell(dc, cells[c], row, data, c, def, images);
   }
 
   GfxListQuery grid;
-  FillQuery(grid, GFXQ_GRIDLINES, row, -1);
+  FillDrawQuery(grid, GFXQ_GRIDLINES, row, -1, data, {});
   if (!AskOwner(grid) && (listStyle_ & (GFXS_HGRID | GFXS_VGRID))) {
     GdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, kGridLine));
     SelectGuard usePen(dc, pen.Get());
@@ -503,21 +515,21 @@ void CGfxListCtrl::DrawRow(const DRAWITEMSTRUCT& dis) {
   BitBlt(dis.hDC, rc.left, rc.top, width, height, dc, 0, 0, SRCCOPY);
 
   GfxListQuery drawn;
-  FillQuery(drawn, GFXQ_ROWDRAWN, row, -1);
+  FillDrawQuery(drawn, GFXQ_ROWDRAWN, row, -1, data, {});
   AskOwner(drawn);
 }
 
-void CGfxListCtrl::DrawCell(HDC dc, const RECT& cell, int row, int listColumn, const GfxColumnDef* def) {
+void CGfxListCtrl::DrawCell(HDC dc, const RECT& cell, int row, LPARAM data, int listColumn, const GfxColumnDef* def,
+                            HIMAGELIST images) {
   if (cell.right <= cell.left) return;
   const int columnId = ColumnIdAt(listColumn);
-  const std::string text = CellText(row, columnId);
+  std::string text = CellText(row, columnId);
   const DWORD flags = def ? def->flags : 0;
 
   int saved = SaveDC(dc);
   IntersectClipRect(dc, cell.left, cell.top, cell.right, cell.bottom);
 
-  HIMAGELIST images = ImageList();
-  if ((listStyle_ & GFXS_IMAGECELLS) && (flags & GFXCOL_IMAGECELL) && images) {
+  if (images && (flags & GFXCOL_IMAGECELL)) {
     int iw = 0, ih = 0;
     ImageList_GetIconSize(images, &iw, &ih);
     int x = cell.left + (cell.right - cell.left - iw) / 2;
@@ -528,7 +540,7 @@ void CGfxListCtrl::DrawCell(HDC dc, const RECT& cell, int row, int listColumn, c
     COLORREF colour = GetSysColor(COLOR_WINDOWTEXT);
     if (listStyle_ & GFXS_OWNERFORMAT) {
       GfxListQuery q;
-      FillQuery(q, GFXQ_FORMAT, row, columnId);
+      FillDrawQuery(q, GFXQ_FORMAT, row, columnId, data, text);
       q.mask = GFXF_BOLD | GFXF_ITALIC | GFXF_UNDERLINE | GFXF_FONT | GFXF_TEXTCOLOUR;
       if (AskOwner(q)) {
         if ((q.format & GFXF_FONT) && q.font)
@@ -672,6 +684,7 @@ LRESULT CGfxListCtrl::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SETFONT: ResetFonts(); break;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
+      hasFocus_ = msg == WM_SETFOCUS ? 1 : 0;
       // The selection is drawn differently with and without the focus.
       InvalidateRect(m_hWnd, nullptr, FALSE);
       break;
