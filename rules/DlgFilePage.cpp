@@ -330,6 +330,10 @@ CDlgFilePage::LoadResult CDlgFilePage::LoadRules() {
       if (rule && (rule->Type & TYPE_SYSTEM)) MergeRule(loaded, rule, true);
     dirty_ = true;
   }
+  // The rows go before their rules. Drawing stays off until RebuildRows has
+  // put the new ones in: a list emptied on screen loses its scroll bars and
+  // shows itself blank for as long as the rebuild takes.
+  SendMessageA(list_.m_hWnd, WM_SETREDRAW, FALSE, 0);
   list_.DeleteAllRows();
   rules_ = std::move(loaded);
   loaded_ = true;

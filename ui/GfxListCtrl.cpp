@@ -426,6 +426,34 @@ LRESULT CGfxListCtrl::AskOwner(GfxListQuery& query) {
 
 // --- drawing -----------------------------------------------------------------
 
+void CGfxListCtrl::PaintBuffered() {
+  // The whole update is drawn off screen (background, rows, grid) and shown
+  // with one copy: drawn onto the window itself, a list whose paint takes a
+  // while shows an empty area that fills row by row.
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(m_hWnd, &ps);
+  const RECT rc = ps.rcPaint;
+  const int width = rc.right - rc.left, height = rc.bottom - rc.top;
+  if (dc && width > 0 && height > 0) {
+    MemoryDC mem(dc, width, height);
+    SetViewportOrgEx(mem.Get(), -rc.left, -rc.top, nullptr);
+    IntersectClipRect(mem.Get(), rc.left, rc.top, rc.right, rc.bottom);
+    SendMessageA(m_hWnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem.Get()), PRF_ERASEBKGND | PRF_CLIENT);
+    SetViewportOrgEx(mem.Get(), 0, 0, nullptr);
+    // The header and an open editor are windows of their own and draw
+    // themselves.
+    for (HWND child = GetWindow(m_hWnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      if (!IsWindowVisible(child)) continue;
+      RECT cr{};
+      GetWindowRect(child, &cr);
+      MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&cr), 2);
+      ExcludeClipRect(dc, cr.left, cr.top, cr.right, cr.bottom);
+    }
+    BitBlt(dc, rc.left, rc.top, width, height, mem.Get(), 0, 0, SRCCOPY);
+  }
+  EndPaint(m_hWnd, &ps);
+}
+
 void CGfxListCtrl::DrawRow(const DRAWITEMSTRUCT& dis) {
   const int row = static_cast<int>(dis.itemID);
   const RECT& rc = dis.rcItem;
@@ -682,6 +710,17 @@ LRESULT CGfxListCtrl::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOUSEWHEEL:
     case WM_SIZE: EndEdit(true); break;
     case WM_SETFONT: ResetFonts(); break;
+    case WM_SETREDRAW: redrawOff_ = wp == FALSE; break;
+    case WM_ERASEBKGND:
+      // Erased off screen with the rest of the paint (see PaintBuffered).
+      if (!redrawOff_) return 1;
+      break;
+    case WM_PAINT:
+      if (wp == 0 && !redrawOff_) {
+        PaintBuffered();
+        return 0;
+      }
+      break;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
       hasFocus_ = msg == WM_SETFOCUS ? 1 : 0;

@@ -159,6 +159,7 @@ class CGfxListCtrl : public CWindow {
  private:
   friend class CGfxCellEditor;
 
+  void PaintBuffered();
   void DrawRow(const DRAWITEMSTRUCT& dis);
   void DrawCell(HDC dc, const RECT& cell, int row, LPARAM data, int listColumn, const GfxColumnDef* def,
                 HIMAGELIST images);
@@ -183,6 +184,8 @@ class CGfxListCtrl : public CWindow {
   // asking the system for every row drawn costs a server round trip each.
   // -1 until the first focus message (then asked once).
   int hasFocus_ = -1;
+  // Drawing switched off with WM_SETREDRAW.
+  bool redrawOff_ = false;
   GfxOwnerCallback callback_;
   GdiObject<HFONT> boldFont_, italicFont_, underlineFont_;
 
