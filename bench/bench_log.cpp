@@ -24,10 +24,12 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/DlgNotify.h"
@@ -396,33 +398,30 @@ int main(int argc, char** argv) {
     if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
       struct Probe {
         HWND target;
-        volatile bool stop = false;
+        std::atomic<bool> stop{false}, done{false};
         double longest = 0;
         int answers = 0;
       } probe{live.page->m_hWnd};
-      HANDLE thread = CreateThread(
-          nullptr, 0,
-          [](void* p) -> DWORD {
-            auto* pr = static_cast<Probe*>(p);
-            while (!pr->stop) {
-              const auto t0 = Clock::now();
-              DWORD_PTR r = 0;
-              SendMessageTimeoutA(pr->target, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &r);
-              pr->longest = std::max(pr->longest, Ms(t0, Clock::now()));
-              ++pr->answers;
-              Sleep(10);
-            }
-            return 0;
-          },
-          &probe, 0, nullptr);
+      std::thread thread([&probe] {
+        while (!probe.stop) {
+          const auto t0 = Clock::now();
+          DWORD_PTR r = 0;
+          SendMessageTimeoutA(probe.target, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &r);
+          probe.longest = std::max(probe.longest, Ms(t0, Clock::now()));
+          ++probe.answers;
+          Sleep(10);
+        }
+        probe.done = true;
+      });
       const auto t0 = Clock::now();
       PumpUntil([&] { return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }, 120000);
       const double writeMs = Ms(t0, Clock::now());
       // The reader catches up with the last records.
       PumpUntil([&] { return live.page->Reader().RecordsTaken() >= 50000; }, 10000);
       probe.stop = true;
-      while (WaitForSingleObject(thread, 1) == WAIT_TIMEOUT) Pump();
-      CloseHandle(thread);
+      // The probe may be waiting for an answer from this thread.
+      PumpUntil([&] { return probe.done.load(); }, 20000);
+      thread.join();
       CloseHandle(pi.hThread);
       CloseHandle(pi.hProcess);
       printf(
