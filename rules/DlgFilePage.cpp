@@ -178,16 +178,19 @@ void CDlgFilePage::ResizeList() {
 
 void CDlgFilePage::RebuildRows() {
   if (!list_.m_hWnd) return;
-  list_.DeleteAllRows();
+  // Nothing is drawn until every row is in, so the list never shows itself
+  // empty or half filled; the rows' storage is made once for all of them.
   SendMessageA(list_.m_hWnd, WM_SETREDRAW, FALSE, 0);
+  list_.DeleteAllRows();
+  ListView_SetItemCount(list_.m_hWnd, static_cast<int>(rules_.size()));
   int row = 0;
   for (const auto& rule : rules_) {
     const int at = list_.InsertRow(row, rule->Dest, reinterpret_cast<LPARAM>(rule.get()));
     list_.SetCellText(at, COL_FILENAME, rule->Dest);
-    for (const KindColumn& c : kKindColumns) list_.SetCellImage(at, c.id, IMG_APPROVED);
     list_.SetCellImage(at, COL_ICON, TypeImage(rule->Type));
+    // A cross under every kind the rule denies, a tick under the others.
     for (const KindColumn& c : kKindColumns)
-      if (rule->Kinds & c.kind) list_.SetCellImage(at, c.id, IMG_DENIED);
+      list_.SetCellImage(at, c.id, (rule->Kinds & c.kind) ? IMG_DENIED : IMG_APPROVED);
     ++row;
   }
   SendMessageA(list_.m_hWnd, WM_SETREDRAW, TRUE, 0);
@@ -329,6 +332,10 @@ CDlgFilePage::LoadResult CDlgFilePage::LoadRules() {
       if (rule && (rule->Type & TYPE_SYSTEM)) MergeRule(loaded, rule, true);
     dirty_ = true;
   }
+  // The rows go before their rules. Drawing stays off until RebuildRows has
+  // put the new ones in: a list emptied on screen loses its scroll bars and
+  // shows itself blank for as long as the rebuild takes.
+  SendMessageA(list_.m_hWnd, WM_SETREDRAW, FALSE, 0);
   list_.DeleteAllRows();
   rules_ = std::move(loaded);
   loaded_ = true;
