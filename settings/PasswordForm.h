@@ -14,8 +14,8 @@
 #include <vector>
 
 inline constexpr std::string_view kPasswordMethod = "pbkdf2-sha256";
-// About 75 ms per check on the development machine under Wine (measured
-// with bench_password); raise it as machines get faster.
+// 73-90 ms per check on the development machine under Wine, measured with
+// bench_password on a quiet machine; raise it as machines get faster.
 inline constexpr uint32_t kPasswordIterations = 70000;
 // Values outside these bounds are refused as damaged: too few would make a
 // stolen hash cheap to attack, too many would hang every check.
