@@ -15,6 +15,7 @@ set(CORE_SOURCES
   log/DenialNotifier.cpp
   settings/Keywords.cpp
   settings/DropFiles.cpp
+  settings/PasswordForm.cpp
   crash/ReportFormat.cpp
   ui/MarkupStyle.cpp
   ui/MarkupText.cpp
@@ -35,6 +36,7 @@ set(CORE_TESTS
   tests/core/DenialNotifierTest.cpp
   tests/core/KeywordsTest.cpp
   tests/core/DropFilesTest.cpp
+  tests/core/PasswordFormTest.cpp
   tests/core/ReportFormatTest.cpp
   tests/core/MarkupTest.cpp
   tests/core/MarkupLayoutTest.cpp
@@ -51,5 +53,6 @@ set(FUZZ_TARGETS
   fuzz_log_fields fuzz/fuzz_log_fields.cpp
   fuzz_keywords fuzz/fuzz_keywords.cpp
   fuzz_drop_files fuzz/fuzz_drop_files.cpp
+  fuzz_password_form fuzz/fuzz_password_form.cpp
   fuzz_markup fuzz/fuzz_markup.cpp
 )

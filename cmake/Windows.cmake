@@ -6,7 +6,7 @@ set(WIN_STATIC -static -static-libgcc -static-libstdc++)
 # the test programs start helpers from there and tools/package.sh takes the
 # packaged programs from there.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-set(WIN_LIBS comctl32 comdlg32 shell32 shlwapi ole32 oleaut32 uuid gdi32 msimg32 user32 advapi32 dbghelp version)
+set(WIN_LIBS comctl32 comdlg32 shell32 shlwapi ole32 oleaut32 uuid gdi32 msimg32 user32 advapi32 bcrypt dbghelp version)
 
 # Icons and bitmaps are drawn by a script at build time.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)

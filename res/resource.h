@@ -358,4 +358,7 @@
 #define IDS_RULES_NOT_READ    241
 #define IDS_RULES_DAMAGED     242
 
+/* The stored settings password cannot be read, so nothing can match it. */
+#define IDS_PASSWORD_DAMAGED 245
+
 #endif /* VARNOKEL_RES_RESOURCE_H */

@@ -9,6 +9,8 @@
 #include "framework/Handle.h"
 #include "rules/RuleFile.h"
 #include "rules/RuleJson.h"
+#include "settings/PasswordCheck.h"
+#include "settings/PasswordForm.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -50,25 +52,38 @@ bool AskPassword(std::string& password) {
   fputs("Password: ", stderr);
   fflush(stderr);
   SetConsoleMode(in, mode & ~ENABLE_ECHO_INPUT);
+  // Read from the console directly, not through the C library's stdin
+  // buffer, so that the one copy of the typed line can be wiped.
   char buf[260];
-  const bool got = fgets(buf, sizeof buf, stdin) != nullptr;
+  DWORD length = 0;
+  const bool got = ReadConsoleA(in, buf, sizeof buf, &length, nullptr) != FALSE;
   SetConsoleMode(in, mode);
   fputs("\n", stderr);
-  if (!got) return false;
-  password = buf;
-  while (!password.empty() && (password.back() == '\n' || password.back() == '\r')) password.pop_back();
-  return true;
+  if (got) {
+    password.assign(buf, length);
+    while (!password.empty() && (password.back() == '\n' || password.back() == '\r')) password.pop_back();
+  }
+  SecureZeroMemory(buf, sizeof buf);
+  return got;
 }
 
 bool CheckPassword(const StoreOptions& options) {
-  const std::string expected = ReadPassword();
-  if (expected.empty()) return true;
+  std::string stored = ReadPassword();
+  if (stored.empty()) return true;
   std::string given = options.password;
   if (!options.hasPassword && !AskPassword(given)) {
     Complain("a settings password guards the rules: give it with --password; nothing written");
     return false;
   }
-  if (given != expected) {
+  const PasswordCheck result = CheckTypedPassword(given, stored);
+  WipeText(given);
+  if (result == PasswordCheck::kDamaged) {
+    Complain(
+        "the stored settings password is damaged and cannot be checked (an administrator can delete the value "
+        "regStrPass under HKEY_LOCAL_MACHINE\\Software\\QuorvexSoftware\\QX5\\Settings); nothing written");
+    return false;
+  }
+  if (result != PasswordCheck::kMatch) {
     Complain("wrong password; nothing written");
     return false;
   }

@@ -14,6 +14,7 @@
 #include "rules/DlgFilePage.h"
 #include "rules/RuleMatch.h"
 #include "rules/RuleSet.h"
+#include "settings/PasswordCheck.h"
 #include "settings/Settings.h"
 
 using namespace testsupport;
@@ -305,7 +306,9 @@ struct PasswordGuard {
 
 TEST(VkctlTest, ASettingsPasswordGuardsEveryChangeButNotReading) {
   PasswordGuard guard;
-  WritePassword("S3cret");
+  std::string stored;
+  ASSERT_TRUE(MakeStoredPassword("S3cret", stored));
+  WritePassword(stored);
   TempRules t("vkpass");
   RuleList start;
   start.push_back(MakeRule("*", "C:\\kept", TYPE_FILE, KIND_COPY, 10));
@@ -332,6 +335,15 @@ TEST(VkctlTest, ASettingsPasswordGuardsEveryChangeButNotReading) {
   RunResult r = t.Vk("remove C:\\KEPT --password S3cret");
   EXPECT_EQ(0u, r.code) << r.out;
   EXPECT_TRUE(t.Read().empty());
+
+  // A damaged stored value refuses every change, with the reason, but
+  // reading still needs no password.
+  WritePassword("pbkdf2-sha256$1$00$00");
+  r = t.Vk("add --deny open C:\\x --password S3cret");
+  EXPECT_EQ(2u, r.code);
+  EXPECT_NE(std::string::npos, r.out.find("stored settings password is damaged")) << r.out;
+  EXPECT_TRUE(t.Read().empty());
+  EXPECT_EQ(0u, t.Vk("list").code);
 }
 
 TEST(VkctlTest, AddRemoveListAndHelp) {
