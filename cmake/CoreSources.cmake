@@ -5,6 +5,8 @@ set(CORE_SOURCES
   rules/RuleSet.cpp
   rules/RuleMatch.cpp
   rules/RuleJson.cpp
+  rules/RuleStoreCore.cpp
+  rules/SharedNames.cpp
   log/LogRecord.cpp
   log/LogText.cpp
   settings/Keywords.cpp
@@ -21,6 +23,7 @@ set(CORE_TESTS
   tests/core/RuleSetTest.cpp
   tests/core/RuleMatchTest.cpp
   tests/core/RuleJsonTest.cpp
+  tests/core/RuleStoreTest.cpp
   tests/core/LogRecordTest.cpp
   tests/core/LogTextTest.cpp
   tests/core/KeywordsTest.cpp
