@@ -37,6 +37,7 @@ set(CORE_TESTS
 set(FUZZ_TARGETS
   fuzz_rule_records fuzz/fuzz_rule_records.cpp
   fuzz_rule_json fuzz/fuzz_rule_json.cpp
+  fuzz_rule_store fuzz/fuzz_rule_store.cpp
   fuzz_rule_match fuzz/fuzz_rule_match.cpp
   fuzz_log_records fuzz/fuzz_log_records.cpp
   fuzz_log_text fuzz/fuzz_log_text.cpp
