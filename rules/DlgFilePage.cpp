@@ -556,8 +556,7 @@ void CDlgFilePage::ApplyRequest(const RULE_REQUEST* req) {
   if (req->System) {
     // The built-in rules go in as far as they fit, in order; the menu
     // command says how many did not, once for all its requests.
-    AddRequestRulesThatFit(rules_, *req);
-    Synchronise(true);
+    if (AddRequestRulesThatFit(rules_, *req) < req->Dests.size()) Synchronise(true);
     return;
   }
   // A change that does not fit is not made at all.
