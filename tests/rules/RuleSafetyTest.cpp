@@ -465,17 +465,6 @@ TEST(RuleSafety, AChangeThatDoesNotFitIsNotMadeAndTheUserIsTold) {
   EXPECT_EQ(1018u, f.page->Rules().size());
   ExpectInSync(f);
 
-  // The same through the Rule Edit dialog.
-  f.page->SetEditRunner([](HWND, std::vector<RULEFILE_ITEM*>& rules, uint32_t) {
-    for (RULEFILE_ITEM* r : rules) r->Kinds = KIND_OPEN;
-    return static_cast<INT_PTR>(IDOK);
-  });
-  RULE_REQUEST edit;
-  edit.Code = REQ_EDIT_NEW;
-  edit.Dests = {"C:\\Users\\bob\\Desktop\\dropped file.doc"};
-  f.Send(&edit);
-  EXPECT_EQ(2u, told.size());
-  EXPECT_EQ(before, ReadFileBytes(f.path));
   f.Destroy();
   EXPECT_EQ(before, ReadFileBytes(f.path));
   f.page->SetNotifier(nullptr);

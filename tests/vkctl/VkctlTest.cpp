@@ -229,38 +229,6 @@ TEST(VkctlTest, AnExportOfEveryRuleThePageHoldsRestoresExactly) {
   }
 }
 
-// Reading commands need no right to write and change nothing: on a file
-// marked read-only, with a header word the front end would rewrite, they
-// answer and leave every byte as it was.
-TEST(VkctlTest, ReadingCommandsWriteNothing) {
-  TempRules t("vkreadonly");
-  RuleList start;
-  start.push_back(MakeRule("*", "C:\\kept", TYPE_FILE, KIND_COPY, RULE_MODE_NORMAL));
-  t.Write(start);
-  std::vector<uint8_t> bytes = t.Bytes();
-  bytes[30] = 0x42;
-  std::ofstream(t.path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  SetFileAttributesA(t.path.c_str(), FILE_ATTRIBUTE_READONLY);
-  struct Case {
-    std::string program, args;
-    DWORD code;
-    std::string fragment;
-  } cases[] = {
-      {"vkctl.exe", "list " + t.Args(), 0, "1 rules"},
-      {"vkctl.exe", "export - " + t.Args(), 0, "C:\\\\kept"},
-      {"vkctl.exe", "test --process a.exe --kind copy C:\\kept\\x " + t.Args(), 1, "denied by rule 1"},
-      {"engine-sim.exe", "rules " + t.Args(), 0, "# 1 rules"},
-  };
-  for (const Case& c : cases) {
-    const RunResult r = RunProgram(c.program, c.args, t.dir + "\\out.txt");
-    EXPECT_EQ(c.code, r.code) << c.args << "\n" << r.out;
-    EXPECT_NE(std::string::npos, r.out.find(c.fragment)) << c.args << "\n" << r.out;
-    EXPECT_TRUE(bytes == t.Bytes()) << c.args;
-  }
-  SetFileAttributesA(t.path.c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
 std::string Doc(const std::string& rules) {
   return "{\"format\": \"varnokel-rules\", \"version\": 1, \"rules\": [" + rules + "]}";
 }
