@@ -1,6 +1,7 @@
 // CMappedFile: a file in the system directory shared with the access engine
 // through a named file mapping, with a Read and a Write mutex named after
-// the mapping ("<mapping> Read", "<mapping> Write").
+// the mapping ("<mapping> Read", "<mapping> Write"), all three in the global
+// namespace (rules/SharedNames.h).
 //
 // A writer takes the Write mutex, then the Read mutex; a reader takes only
 // the Read mutex. Waits have no time-out, but a cancel event (if set) ends
