@@ -543,14 +543,17 @@ LRESULT CQX5Dlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_DROPFILES: OnDropFiles(reinterpret_cast<HDROP>(wp)); return Default();
     case WM_SYSCOMMAND: OnSysCommand(static_cast<UINT>(wp)); return 0;
-    case WM_QX5_ACTIVATE:
-      if (wp != 0) {
-        SendRuleRequest(nullptr);
-      } else {
+    case WM_QX5_ACTIVATE: {
+      if (wp == 0) {
         ShowFromTray();
         SetForegroundWindow(m_hWnd);
+        return 0;
       }
-      return 0;
+      // The sender (vkctl) learns whether the change is on the page yet.
+      HWND files = Page(0);
+      const LRESULT r = files ? SendMessageA(files, WM_RULE_REQUEST, 0, 0) : 0;
+      return r == CDlgFilePage::kRequestQueued ? kReloadQueued : kReloadDone;
+    }
     case WM_PAINT:
       if (PaintMinimised()) return 0;
       return CBkDialogST::WindowProc(msg, wp, lp);

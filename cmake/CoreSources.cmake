@@ -5,6 +5,8 @@ set(CORE_SOURCES
   rules/RuleSet.cpp
   rules/RuleMatch.cpp
   rules/RuleJson.cpp
+  rules/RuleStoreCore.cpp
+  rules/SharedNames.cpp
   log/LogRecord.cpp
   log/LogText.cpp
   log/LogHistory.cpp
@@ -28,6 +30,7 @@ set(CORE_TESTS
   tests/core/RuleSetTest.cpp
   tests/core/RuleMatchTest.cpp
   tests/core/RuleJsonTest.cpp
+  tests/core/RuleStoreTest.cpp
   tests/core/LogRecordTest.cpp
   tests/core/LogTextTest.cpp
   tests/core/LogHistoryTest.cpp
@@ -46,6 +49,7 @@ set(CORE_TESTS
 set(FUZZ_TARGETS
   fuzz_rule_records fuzz/fuzz_rule_records.cpp
   fuzz_rule_json fuzz/fuzz_rule_json.cpp
+  fuzz_rule_store fuzz/fuzz_rule_store.cpp
   fuzz_rule_match fuzz/fuzz_rule_match.cpp
   fuzz_log_records fuzz/fuzz_log_records.cpp
   fuzz_log_text fuzz/fuzz_log_text.cpp

@@ -20,7 +20,7 @@ const char kUsage[] =
     "usage: vkctl COMMAND [options]   (vkctl COMMAND --help for more)\n"
     "\n"
     "  list [--json]                         show the rules\n"
-    "  export FILE|-                         write the rules as JSON\n"
+    "  export [FILE|-]                       write the rules as JSON\n"
     "  import FILE|- [--replace]             merge (or replace) rules from JSON\n"
     "  add --deny KINDS [--source PROG] [--registry] [--system] DEST...\n"
     "  remove [--source PROG] DEST...        remove rules\n"
@@ -53,8 +53,8 @@ const Command kCommands[] = {
      "  table of index, type, denied kinds, mode, source and dest, or with\n"
      "  --json the same JSON as export.\n"},
     {"export", CommandExport, " ",
-     "usage: vkctl export FILE|-\n"
-     "  Writes the rules as JSON to FILE, or to standard output for -:\n"
+     "usage: vkctl export [FILE|-]\n"
+     "  Writes the rules as JSON to FILE, or to standard output (- or no FILE):\n"
      "    {\"format\": \"varnokel-rules\", \"version\": 1, \"rules\": [{\"type\": \"file\",\n"
      "     \"system\": false, \"deny\": [\"open\", \"copy\"], \"mode\": 10, \"source\": \"*\",\n"
      "     \"dest\": \"C:\\\\data\\\\plan.doc\"}]}\n"

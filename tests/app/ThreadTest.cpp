@@ -14,6 +14,7 @@
 #include "common/TestSupport.h"
 #include "rules/RuleFile.h"
 #include "rules/RuleSet.h"
+#include "rules/SharedNames.h"
 
 using namespace testsupport;
 
@@ -47,7 +48,7 @@ class MutexHolder {
   explicit MutexHolder(const std::string& name) : release_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
     HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     thread_ = std::thread([this, name, ready] {
-      HANDLE m = CreateMutexA(nullptr, FALSE, name.c_str());
+      HANDLE m = CreateMutexA(nullptr, FALSE, SharedObjectName(name).c_str());
       WaitForSingleObject(m, INFINITE);
       SetEvent(ready);
       WaitForSingleObject(release_, INFINITE);
@@ -93,7 +94,7 @@ class ReleasingAfterTicks : public CDlgNotify {
 // True when the named mutex can be taken at once and was released properly
 // by its last owner (not abandoned).
 bool MutexIsFree(const std::string& name) {
-  HANDLE m = CreateMutexA(nullptr, FALSE, name.c_str());
+  HANDLE m = CreateMutexA(nullptr, FALSE, SharedObjectName(name).c_str());
   DWORD r = WaitForSingleObject(m, 0);
   if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) ReleaseMutex(m);
   CloseHandle(m);

@@ -1,5 +1,5 @@
 // Second process of the tests where another program holds a named mutex (as
-// the access engine holds "QX5Rule.rle Read" while it reads the rules):
+// the access engine holds "Global\QX5Rule.rle Read" while it reads the rules):
 //   mutex_holder <mutex name> <milliseconds> [ready event name]
 // Takes the mutex, sets the ready event (when named), holds the mutex for
 // the given time and lets it go properly before it ends.

@@ -21,6 +21,7 @@
 #include "log/DlgPageLog.h"
 #include "log/LogText.h"
 #include "resource.h"
+#include "rules/SharedNames.h"
 #include "settings/Settings.h"
 
 using namespace testsupport;
@@ -306,7 +307,7 @@ TEST(LogPage, ADamagedLogNeitherCrashesNorHangsTheReader) {
     ASSERT_TRUE(WriteFileBytes(h.log.path, image));
   }
   h.Start();
-  HANDLE ev = OpenEventA(EVENT_MODIFY_STATE, FALSE, h.log.event.c_str());
+  HANDLE ev = OpenEventA(EVENT_MODIFY_STATE, FALSE, SharedObjectName(h.log.event).c_str());
   ASSERT_NE(nullptr, ev);
   SetEvent(ev);
   CloseHandle(ev);
@@ -339,7 +340,8 @@ TEST(LogPage, StoppingWhileTheWriterFloodsIsPromptAndLeavesNothingHeld) {
 
   // The reader does not hold the log's Read mutex: this thread gets it (the
   // flooding writer takes it in turns).
-  HANDLE readMutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, (h.log.mapping + " Read").c_str());
+  HANDLE readMutex =
+      OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, SharedObjectName(h.log.mapping + " Read").c_str());
   ASSERT_NE(nullptr, readMutex);
   DWORD got = WaitForSingleObject(readMutex, 5000);
   EXPECT_TRUE(got == WAIT_OBJECT_0) << got;  // not abandoned, not timed out
@@ -488,7 +490,7 @@ TEST(LogPage, AChainUpToTheReserveWithoutAWrapIsTakenOnce) {
   }
   ASSERT_TRUE(WriteFileBytes(h.log.path, image));
   h.Start();
-  HANDLE ev = OpenEventA(EVENT_MODIFY_STATE, FALSE, h.log.event.c_str());
+  HANDLE ev = OpenEventA(EVENT_MODIFY_STATE, FALSE, SharedObjectName(h.log.event).c_str());
   ASSERT_NE(nullptr, ev);
   SetEvent(ev);
   CloseHandle(ev);

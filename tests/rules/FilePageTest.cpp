@@ -544,9 +544,9 @@ TEST(FilePage, ARequestArrivingDuringAPassWaitsForItsEnd) {
   KillTimer(nullptr, timer);
   ASSERT_TRUE(g_reentry.fired);
   EXPECT_TRUE(g_reentry.pageWasBusy);
-  // The copy request wrote its set over the outside change (it was the
-  // page's set that it merged into), then the deferred reload read it back.
-  EXPECT_EQ((std::vector<std::string>{"second", "first"}), Dests(f.page->Rules()));
+  // The copy request's change went onto the outside change (which had
+  // replaced "first" by "outside"), then the deferred reload read it back.
+  EXPECT_EQ((std::vector<std::string>{"second", "outside"}), Dests(f.page->Rules()));
   EXPECT_FALSE(f.page->IsBusy());
   ExpectInSync(f);
 }
