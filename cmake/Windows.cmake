@@ -106,7 +106,10 @@ file(GLOB VKCTL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/vkctl/*.cpp)
 add_executable(vkctl ${VKCTL_SOURCES})
 target_link_libraries(vkctl PRIVATE varnokel_win)
 target_link_options(vkctl PRIVATE ${WIN_STATIC})
-varnokel_manifest(vkctl ADMIN)
+# It runs with its caller's rights, so that a user can list, export, test
+# and read the log without an elevation prompt; the commands that change the
+# rules then need an elevated command prompt and say so when they lack it.
+varnokel_manifest(vkctl INVOKER)
 
 # Benchmarks: one program per source in bench/.
 file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)

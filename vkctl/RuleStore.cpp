@@ -17,9 +17,28 @@ namespace {
 
 const char* MappingOrNull(const StoreOptions& o) { return o.mapping.empty() ? nullptr : o.mapping.c_str(); }
 
+// True when the process runs with its full rights (an elevated
+// administrator, or a service account).
+bool RunsElevated() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  const bool got = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+  CloseHandle(token);
+  return got && elevation.TokenIsElevated != 0;
+}
+
 bool OpenStore(const StoreOptions& options, CRuleFile& file, uint32_t access) {
   if (file.Open(options.path.c_str(), MappingOrNull(options), RULE_FILE_SIZE, access, false) == 0) return true;
-  Complain("cannot open the rule file " + options.path + ": " + file.FailureText());
+  std::string text = "cannot open the rule file " + options.path + ": " + file.FailureText();
+  // vkctl runs with the rights of its caller: a change from a prompt that
+  // was not started as administrator is refused by the system directory.
+  const DWORD error = file.LastError();
+  if ((access & GENERIC_WRITE) && (error == ERROR_ACCESS_DENIED || error == ERROR_PRIVILEGE_NOT_HELD) &&
+      !RunsElevated())
+    text += " (changing the rules needs administrator rights: run vkctl from an elevated command prompt)";
+  Complain(text);
   return false;
 }
 

@@ -46,7 +46,7 @@ struct Case {
 
 TEST(Manifest, EachProgramAsksForTheRightsItNeedsAndKeepsCommonControls6) {
   const Case cases[] = {
-      {"Varnokel.exe", false, kAdmin},    {"vkctl.exe", true, kAdmin}, {"engine-sim.exe", false, kInvoker},
+      {"Varnokel.exe", false, kAdmin},    {"vkctl.exe", true, kInvoker}, {"engine-sim.exe", false, kInvoker},
       {"rule_seed.exe", false, kInvoker}, {"", false, kInvoker},
   };
   for (const Case& c : cases) {
