@@ -142,24 +142,49 @@ TEST(DlgNotify, FastLoadStillShowsOneTickAndClosesAtFullBar) {
   EXPECT_EQ(nullptr, disk.file.CancelEvent());
 }
 
+namespace {
+// Holds the job's mutex until the window has shown a number of ticks: a
+// timer of the test's thread (it runs in the window's modal loop) counts
+// them. Timers run late on a busy machine, so no fixed time would do.
+class ReleaseAfterTicks {
+ public:
+  ReleaseAfterTicks(const CDlgNotify& dlg, MutexHolder& holder, int ticks) {
+    dlg_ = &dlg;
+    holder_ = &holder;
+    ticks_ = ticks;
+    timer_ = SetTimer(nullptr, 0, 10, &Check);
+  }
+  ~ReleaseAfterTicks() {
+    KillTimer(nullptr, timer_);
+    dlg_ = nullptr;
+    holder_ = nullptr;
+  }
+
+ private:
+  static void CALLBACK Check(HWND, UINT, UINT_PTR, DWORD) {
+    if (dlg_ && holder_ && dlg_->TicksShown() >= ticks_) holder_->Release();
+  }
+  static inline const CDlgNotify* dlg_ = nullptr;
+  static inline MutexHolder* holder_ = nullptr;
+  static inline int ticks_ = 0;
+  UINT_PTR timer_ = 0;
+};
+}  // namespace
+
 TEST(DlgNotify, PercentRisesByFivePerTickWhileTheJobRuns) {
   TickPeriod tick(30);
   RuleFileOnDisk disk;
   ASSERT_EQ(0, disk.Open(CMappedFile::kAccessReadWrite));
   RuleList rules = SomeRules(2);
-  // The write waits behind a held Read mutex for a few ticks, then goes on.
-  auto holder = std::make_unique<MutexHolder>(disk.mapping + " Read");
-  std::thread releaser([&] {
-    Sleep(200);
-    holder->Release();
-  });
+  // The write waits behind a held Read mutex for three ticks, then goes on.
+  MutexHolder holder(disk.mapping + " Read");
   NOTIFY_JOB job{};
   job.operations = NOTIFY_WRITE_RULES;
   job.ruleFile = &disk.file;
   job.rules = &rules;
   CDlgNotify dlg(nullptr, &job, "Writting Rule File...");
+  ReleaseAfterTicks release(dlg, holder, 3);
   EXPECT_EQ(IDOK, dlg.DoModal());
-  releaser.join();
   EXPECT_FALSE(dlg.GaveUp());
   EXPECT_GE(dlg.TicksShown(), 3);
   const std::string expected = "Writting Rule File...\nFinish " + std::to_string((dlg.TicksShown() - 1) * 5) + "%";
@@ -294,11 +319,7 @@ TEST(DlgNotify, EnterAndEscapeDoNotCloseIt) {
   RuleFileOnDisk disk;
   ASSERT_EQ(0, disk.Open(CMappedFile::kAccessReadWrite));
   RuleList rules = SomeRules(1);
-  auto holder = std::make_unique<MutexHolder>(disk.mapping + " Read");
-  std::thread releaser([&] {
-    Sleep(250);
-    holder->Release();
-  });
+  MutexHolder holder(disk.mapping + " Read");
   struct Pressing : CDlgNotify {
     using CDlgNotify::CDlgNotify;
     BOOL OnInitDialog() override {
@@ -315,8 +336,8 @@ TEST(DlgNotify, EnterAndEscapeDoNotCloseIt) {
   job.ruleFile = &disk.file;
   job.rules = &rules;
   Pressing dlg(nullptr, &job, "Writting Rule File...");
+  ReleaseAfterTicks release(dlg, holder, 4);
   EXPECT_EQ(IDOK, dlg.DoModal());
-  releaser.join();
   // It stayed until the job was done, several ticks later.
   EXPECT_GE(dlg.TicksShown(), 4);
   EXPECT_FALSE(dlg.GaveUp());
