@@ -175,6 +175,16 @@ if(VARNOKEL_TESTS)
   varnokel_manifest(crash_probe INVOKER)
   list(APPEND TEST_HELPERS crash_probe XCrashReport)
 
+  # A case's usual time in seconds, by test program: CTest starts the slow
+  # ones first when it runs several at a time, so that no slow case ends
+  # the run alone (once CTest has timed the cases, it goes by their times).
+  set(CASE_COST_crash 15)
+  set(CASE_COST_vkctl 6)
+  set(CASE_COST_log 5)
+  set(CASE_COST_app 4)
+  set(CASE_COST_rules 3)
+  set(CASE_COST_settings 2)
+
   # One test program per subsystem folder, and one for the Win32-free core
   # (the same tests that run natively under the sanitizers), and one for
   # the command-line tool.
@@ -202,12 +212,15 @@ if(VARNOKEL_TESTS)
       # cases side by side, each in the Wine prefix of its slot
       # (tools/wine-test.sh); a plain ctest has no slots and uses $WINEPREFIX.
       set_target_properties(test_${dir} PROPERTIES CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tools/wine-test.sh)
+      if(NOT DEFINED CASE_COST_${dir})
+        set(CASE_COST_${dir} 1)
+      endif()
       gtest_discover_tests(test_${dir}
         TEST_PREFIX ${dir}.
         EXTRA_ARGS --gtest_color=no
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 120
-        PROPERTIES TIMEOUT 300 RESOURCE_GROUPS wine:1)
+        PROPERTIES TIMEOUT 300 RESOURCE_GROUPS wine:1 COST ${CASE_COST_${dir}})
     endif()
   endforeach()
 endif()

@@ -5,19 +5,22 @@
 # Wine prefix of its own) and the Windows tests under Wine, one CTest test
 # per GoogleTest case, so that the run ends with CTest's count of cases.
 #
-# The trees build one after another, each on every core, while the Wine
-# prefixes are made. The tests then run side by side in three jobs: the
-# Windows cases (several at a time, each in a Wine prefix of its own:
-# tools/wine-suite.sh), the installer test, and the core tests followed by
-# the fuzz targets. Each job writes its log to build/test-logs/; the logs
-# are shown in that order as the jobs end, the Windows cases' last. The exit
-# code is non-zero when any job failed.
-#   FUZZ_SECONDS   time per fuzz target (default 20)
-#   VK_WINE_SLOTS  Windows cases at a time (default 3)
+# Each test job starts as soon as the tree it needs is built, and runs while
+# the next tree builds (the machine has few cores, and much of the Windows
+# tests' time is spent waiting):
+#   native tree -> core tests, then the fuzz targets
+#   win64 tree  -> the Windows tests, several at a time, each in a Wine
+#                  prefix of its own (tools/wine-suite.sh)
+#   win32 tree  -> the installer packages and their test
+# The Wine prefixes are made meanwhile. Each job writes its log to
+# build/test-logs/; the logs are shown in that order when the jobs end, the
+# Windows tests' last. The exit code is non-zero when any job failed.
+#   FUZZ_SECONDS   time per fuzz target (default 10)
+#   VK_WINE_SLOTS  Windows test cases at a time (default 3)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-FUZZ_SECONDS=${FUZZ_SECONDS:-20}
+FUZZ_SECONDS=${FUZZ_SECONDS:-10}
 export VK_WINE_SLOTS=${VK_WINE_SLOTS:-3}
 logs=$root/build/test-logs
 
@@ -29,8 +32,8 @@ tools/format-check.sh
 rm -rf "$logs"
 mkdir -p "$logs"
 . tools/wine-env.sh
-# The Wine prefixes, made while the trees build: the Windows cases' slots
-# and the installer test's prefix, a copy of the first slot.
+# The Wine prefixes: the Windows tests' slots and the installer test's
+# prefix, a copy of the first slot.
 (
   wine_slots "$root/build/wine-slots" "$VK_WINE_SLOTS"
   if [ ! -f "$root/build/wine-package/system.reg" ]; then
@@ -40,15 +43,9 @@ mkdir -p "$logs"
 ) >"$logs/prefixes.log" 2>&1 &
 prefixes=$!
 
-echo "== Building the trees: native, win64, win32"
-tools/build.sh native
-tools/build.sh win64
-tools/build.sh win32
-wait $prefixes || { cat "$logs/prefixes.log"; echo "Making the Wine prefixes FAILED"; exit 1; }
-
 core_and_fuzz() {
   echo "== Core tests (native, AddressSanitizer + UndefinedBehaviorSanitizer)"
-  ctest --test-dir build/native --output-on-failure || return 1
+  ctest --test-dir build/native -j"$(nproc)" --output-on-failure || return 1
   echo "== Fuzz targets (${FUZZ_SECONDS} s each)"
   local fz name corpus seeds
   for fz in build/native/fuzz_*; do
@@ -64,30 +61,45 @@ core_and_fuzz() {
   done
 }
 
-installer() {
-  echo "== Installer packages (x64 installed, upgraded and removed under Wine)"
-  tools/package.sh --no-build && tools/package-test.sh || { echo "Installer test FAILED"; return 1; }
-}
-
 windows() {
   echo "== Windows tests (x86_64, Wine, $VK_WINE_SLOTS at a time)"
   tools/wine-suite.sh
 }
 
-jobs=(core_and_fuzz installer windows)
-declare -A pid
-for job in "${jobs[@]}"; do
-  $job >"$logs/$job.log" 2>&1 &
-  pid[$job]=$!
-done
+installer() {
+  echo "== Installer packages (x64 installed, upgraded and removed under Wine)"
+  tools/package.sh --no-build && tools/package-test.sh || { echo "Installer test FAILED"; return 1; }
+}
 
 failed=()
-for job in "${jobs[@]}"; do
+declare -A pid
+start() {
+  "$1" >"$logs/$1.log" 2>&1 &
+  pid[$1]=$!
+}
+built() {
+  echo "== Building the $1 tree"
+  tools/build.sh "$1" || { failed+=("build $1"); return 1; }
+}
+prefixes_made() {
+  wait $prefixes || { cat "$logs/prefixes.log"; failed+=("Wine prefixes"); return 1; }
+}
+
+# A failed build skips the jobs that need its tree; the others still end
+# and are shown.
+if built native; then start core_and_fuzz; fi
+if built win64 && prefixes_made; then start windows; fi
+if built win32 && [ -n "${pid[windows]:-}" ]; then start installer; fi
+
+for job in core_and_fuzz installer windows; do
+  [ -n "${pid[$job]:-}" ] || continue
   rc=0
   wait "${pid[$job]}" || rc=$?
   cat "$logs/$job.log"
   [ $rc -eq 0 ] || failed+=("$job")
 done
+
+wait $prefixes 2>/dev/null || true
 
 if [ ${#failed[@]} -gt 0 ]; then
   echo "FAILED: ${failed[*]} (logs in build/test-logs/)"
