@@ -224,6 +224,9 @@ TEST(LogPage, TheProgramsOwnRecordsAreNeitherShownNorWritten) {
   ASSERT_EQ(0u, h.SimRecord(TYPE_FILE, KIND_OPEN, "2026-12-07 10:15:02," + own + ",Denied : C:\\x.txt"));
   ASSERT_EQ(0u, h.SimRecord(TYPE_FILE, KIND_OPEN, "2026-12-07 10:15:03,C:\\other.exe,Denied : C:\\y.txt"));
   ASSERT_TRUE(h.WaitLines(1, 3000));
+  // The rows reach the list after the text log: wait for them, then a little
+  // longer for a row that must not come.
+  ASSERT_TRUE(h.WaitRows(1, 3000));
   PumpUntil([] { return false; }, 300);
   EXPECT_EQ(1, h.Rows());
   EXPECT_EQ("C:\\other.exe", h.Cell(0, 2));
@@ -238,6 +241,7 @@ TEST(LogPage, MalformedTextsShowWhatCanBeSplit) {
   AppendRecords(h.log, {"no comma at all", "12:00,C:\\p.exe no second comma", "12:01,C:\\q.exe,no separator"},
                 TYPE_REGISTRY | TYPE_SYSTEM, KIND_MODIFY);
   ASSERT_TRUE(h.WaitLines(3, 3000));
+  ASSERT_TRUE(h.WaitRows(3, 3000));  // the rows reach the list after the text log
   ASSERT_EQ(3, h.Rows());
   EXPECT_EQ("Tirelmo", h.Cell(0, 0));
   EXPECT_EQ("Registry System", h.Cell(0, 1));
