@@ -16,8 +16,10 @@ void CCloseThread::RunJob() {
     job->result = job->ruleFile->ReadRules(*job->rules, &job->count, &job->offset);
   if ((job->operations & NOTIFY_WRITE_RULES) && job->ruleFile && job->rules)
     job->result = job->ruleFile->WriteRules(*job->rules);
+  if ((job->operations & NOTIFY_SAVE_RULES) && job->ruleFile && job->rules && job->outcome)
+    job->result = job->ruleFile->SaveRules(job->base, *job->rules, *job->outcome);
   if ((job->operations & NOTIFY_WAIT_READER) && job->thread) {
-    if (WaitForSingleObject(job->thread, kReaderWaitMs) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(job->thread, job->waitMs ? job->waitMs : kReaderWaitMs) == WAIT_OBJECT_0) {
       // An automatically resetting event lost its signal to this wait; give
       // it back. (A thread or process handle stays signalled anyway.)
       SetEvent(job->thread);

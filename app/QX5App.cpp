@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "app/MainWindowFinder.h"
 #include "app/Messages.h"
 #include "app/QX5Dlg.h"
 #include "app/SingleInstance.h"
@@ -50,7 +51,7 @@ bool CQX5App::InitInstance() {
     // Hand over to the first instance: it shows itself without asking for
     // the password again (it was asked for above).
     const std::string title = LoadStr(IDS_APP_TITLE);
-    if (HWND first = FindWindowA("#32770", title.c_str())) SendMessageA(first, WM_QX5_ACTIVATE, 0, 0);
+    if (HWND first = FindMainWindow(title)) SendMessageA(first, WM_QX5_ACTIVATE, 0, 0);
     return false;
   }
 

@@ -9,9 +9,11 @@
 #include "app/CustomRules.h"
 #include "app/DlgAbout.h"
 #include "app/DlgTips.h"
+#include "app/MainWindowFinder.h"
 #include "app/Messages.h"
 #include "app/SystemRules.h"
 #include "framework/FileDialog.h"
+#include "framework/MessageFilter.h"
 #include "framework/Module.h"
 #include "log/DlgPageLog.h"
 #include "resource.h"
@@ -139,6 +141,9 @@ BOOL CQX5Dlg::OnInitDialog() {
   MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&removeRect_), 2);
 
   DragAcceptFiles(m_hWnd, TRUE);
+  // Drops from Explorer reach the window although the program runs
+  // elevated.
+  AllowShellDrops(m_hWnd);
   SetUpTray();
   // The tips window: created hidden, centred over this window, then shown
   // by the automatic display unless tips are off.
@@ -147,6 +152,9 @@ BOOL CQX5Dlg::OnInitDialog() {
   OpenTipsCategory(0);
 
   SetText(LoadStr(IDS_APP_TITLE));
+  // A second start and the tools find this window by its mark, not by its
+  // title alone, which its message boxes share.
+  MarkMainWindow(m_hWnd);
   return TRUE;
 }
 
@@ -325,6 +333,14 @@ void CQX5Dlg::NextPage() {
 void CQX5Dlg::HideToTray() {
   if (g_bTrayIcon) {
     tray_.ShowTrayIcon();
+    if (!tray_.Present()) {
+      // The notification area does not take the icon (not there yet at
+      // log-on, or Explorer restarting). The window is never hidden into an
+      // icon that does not exist: it stays on the taskbar, minimised, while
+      // the tray keeps trying; the icon appears as soon as it can.
+      if (!IsIconic(m_hWnd)) ShowWindow(m_hWnd, SW_MINIMIZE);
+      return;
+    }
     tray_.StartAnimation(40, 2);
   }
   ShowWindow(m_hWnd, SW_HIDE);
@@ -394,8 +410,23 @@ void CQX5Dlg::OnSysCommand(UINT command) {
   }
 }
 
+void CQX5Dlg::OnEndSession() {
+  // Log-off or shutdown: the system ends the process once this returns,
+  // without destroying any window, so everything that the window's
+  // destruction keeps at Exit is kept now. The settings first: they are
+  // quick to write and what the user loses most easily.
+  SettingsSave();
+  // The reader may not take the seconds that Exit allows it.
+  if (auto* log = dynamic_cast<CDlgPageLog*>(pages_[1].get())) log->LimitStopWait(kEndSessionReaderWaitMs);
+  tray_.DeleteTrayIcon();
+  // The pages go as at Exit: the Files page saves its list layout and
+  // writes the rules, the Log page stops its reader, the Options page saves
+  // the settings and leaves the clipboard chain.
+  DestroyWindow(m_hWnd);
+}
+
 // The Options page saves the settings when it goes, once.
-void CQX5Dlg::OnDestroy() {}
+void CQX5Dlg::OnDestroy() { UnmarkMainWindow(m_hWnd); }
 
 // ---- Layout -----------------------------------------------------------------
 
@@ -490,8 +521,16 @@ LRESULT CQX5Dlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE: {
       LRESULT r = CBkDialogST::WindowProc(msg, wp, lp);
       Layout(static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
+      // Restored from the taskbar (where it stays while the notification
+      // area takes no icon): the icon is not wanted any more.
+      if ((wp == SIZE_RESTORED || wp == SIZE_MAXIMIZED) && IsWindowVisible(m_hWnd)) tray_.HideTrayIcon();
       return r;
     }
+    // The session may always end; what must be kept is kept at its end.
+    case WM_QUERYENDSESSION: return TRUE;
+    case WM_ENDSESSION:
+      if (wp) OnEndSession();
+      return 0;
     case WM_GETMINMAXINFO: {
       LRESULT r = Default();
       FixMaximisedPlacement(reinterpret_cast<MINMAXINFO*>(lp));
@@ -504,14 +543,17 @@ LRESULT CQX5Dlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_DROPFILES: OnDropFiles(reinterpret_cast<HDROP>(wp)); return Default();
     case WM_SYSCOMMAND: OnSysCommand(static_cast<UINT>(wp)); return 0;
-    case WM_QX5_ACTIVATE:
-      if (wp != 0) {
-        SendRuleRequest(nullptr);
-      } else {
+    case WM_QX5_ACTIVATE: {
+      if (wp == 0) {
         ShowFromTray();
         SetForegroundWindow(m_hWnd);
+        return 0;
       }
-      return 0;
+      // The sender (vkctl) learns whether the change is on the page yet.
+      HWND files = Page(0);
+      const LRESULT r = files ? SendMessageA(files, WM_RULE_REQUEST, 0, 0) : 0;
+      return r == CDlgFilePage::kRequestQueued ? kReloadQueued : kReloadDone;
+    }
     case WM_PAINT:
       if (PaintMinimised()) return 0;
       return CBkDialogST::WindowProc(msg, wp, lp);

@@ -27,6 +27,9 @@ class CQX5Dlg : public CBkDialogST, public ISkinMenuPainter {
   static constexpr int kPageCount = 3;
   // The product page opened by Help > Go to web.
   static constexpr const char* kWebPage = "https://www.quorvexsoftware.com/varnokel/";
+  // How long the end of the session lets the log reader take to stop: the
+  // system gives a program a few seconds after WM_ENDSESSION.
+  static constexpr DWORD kEndSessionReaderWaitMs = 2000;
 
   CQX5Dlg();
   ~CQX5Dlg() override;
@@ -80,6 +83,7 @@ class CQX5Dlg : public CBkDialogST, public ISkinMenuPainter {
   void HideToTray();
   void ShowFromTray();
   void OnSysCommand(UINT command);
+  void OnEndSession();
   void Layout(int width, int height);
   void LimitSize(UINT edge, RECT* proposed) const;
   void FixMaximisedPlacement(MINMAXINFO* info) const;

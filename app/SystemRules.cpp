@@ -2,12 +2,14 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "app/Messages.h"
 #include "framework/Module.h"
 #include "framework/RegKey.h"
 #include "resource.h"
+#include "rules/DlgFilePage.h"
 
 namespace {
 
@@ -215,5 +217,17 @@ void AddSystemRules(HWND mainWindow, HWND filePage) {
     g_notice(mainWindow, text);
   else
     AppMessageBox(mainWindow, text, MB_ICONINFORMATION);
-  SendSystemRuleRequests(mainWindow, filePage, BuildSystemRuleRequests(QuerySystemPaths()));
+  std::vector<RULE_REQUEST> requests = BuildSystemRuleRequests(QuerySystemPaths());
+  RuleList wanted;
+  for (const RULE_REQUEST& req : requests) AddRequestRules(wanted, req);
+  SendSystemRuleRequests(mainWindow, filePage, std::move(requests));
+  // The rules that a full file had no room for, each counted once.
+  auto* page = dynamic_cast<CDlgFilePage*>(CWindow::FromHandle(filePage));
+  if (!page) return;
+  size_t missing = 0;
+  for (const auto& rule : wanted) {
+    const RuleList& have = page->Rules();
+    if (std::none_of(have.begin(), have.end(), [&](const auto& r) { return r && RulesEqual(*r, *rule); })) ++missing;
+  }
+  if (missing) page->TellSystemRulesLeftOut(missing);
 }

@@ -39,11 +39,13 @@ SystemPaths QuerySystemPaths(const char* qqKey = kQQInstallKey);
 std::vector<RULE_REQUEST> BuildSystemRuleRequests(const SystemPaths& paths);
 
 // Sends the requests to the Files page, each one synchronously, with the
-// main window as owner.
+// main window as owner. On a nearly full rule file the page adds what fits,
+// in order.
 void SendSystemRuleRequests(HWND mainWindow, HWND filePage, std::vector<RULE_REQUEST> requests);
 
 // The menu command: shows the hint how to remove system rules, then sends
-// the twelve requests.
+// the twelve requests; when the rule file could not take them all, the
+// Files page tells the user how many did not fit.
 void AddSystemRules(HWND mainWindow, HWND filePage);
 
 // Replaces the hint's message box (tests); an empty function restores it.

@@ -6,7 +6,7 @@ set(WIN_STATIC -static -static-libgcc -static-libstdc++)
 # the test programs start helpers from there and tools/package.sh takes the
 # packaged programs from there.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-set(WIN_LIBS comctl32 comdlg32 shell32 shlwapi ole32 oleaut32 uuid gdi32 msimg32 user32 advapi32 dbghelp version)
+set(WIN_LIBS comctl32 comdlg32 shell32 shlwapi ole32 oleaut32 uuid gdi32 msimg32 user32 advapi32 bcrypt dbghelp version)
 
 # Icons and bitmaps are drawn by a script at build time.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
@@ -176,7 +176,12 @@ if(VARNOKEL_TESTS)
   varnokel_pch(crash_probe)
   target_link_options(crash_probe PRIVATE ${WIN_STATIC})
   varnokel_manifest(crash_probe INVOKER)
-  list(APPEND TEST_HELPERS crash_probe XCrashReport)
+  # A message hook that the crash tests set on the real program's
+  # user-interface thread, to fault there as code of other makers does.
+  add_library(fault_hook SHARED ${CMAKE_SOURCE_DIR}/tests/crash/probe/fault_hook.cpp)
+  set_target_properties(fault_hook PROPERTIES PREFIX "")
+  target_link_options(fault_hook PRIVATE ${WIN_STATIC})
+  list(APPEND TEST_HELPERS crash_probe fault_hook XCrashReport)
 
   # A case's usual time in seconds, by test program: CTest starts the slow
   # ones first when it runs several at a time, so that no slow case ends

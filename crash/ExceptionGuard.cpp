@@ -30,45 +30,69 @@ struct alignas(16) GuardFrame {
 
 DWORD g_tls = TLS_OUT_OF_INDEXES;
 
-// The exceptions that end a program when nothing handles them: the
-// system's own errors (severity bits 11, customer bit clear: access
-// violations, divisions by zero, stack overflows, illegal instructions...),
-// misalignment and breakpoints. Informational and success codes (debugger
-// output, thread names, RPC status) pass, and so do the codes that language
-// runtimes define for their own exceptions (customer bit set: GCC's and
-// other compilers' C++, .NET), which those runtimes catch themselves.
-bool IsFault(DWORD code) {
-  if ((code & 0xE0000000u) == 0xC0000000u) return true;
-  return code == EXCEPTION_DATATYPE_MISALIGNMENT || code == EXCEPTION_BREAKPOINT;
-}
+// The last-chance filter that was in place before the guard's: it gets
+// every exception that the guard does not take.
+LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = nullptr;
 
-LONG CALLBACK GuardHandler(EXCEPTION_POINTERS* info) {
+GuardFrame* ActiveFrame() {
+  if (g_tls == TLS_OUT_OF_INDEXES) return nullptr;
   const DWORD lastError = GetLastError();
   auto* frame = static_cast<GuardFrame*>(TlsGetValue(g_tls));
   SetLastError(lastError);
-  if (!frame || !info || !info->ExceptionRecord || !IsFault(info->ExceptionRecord->ExceptionCode))
+  return frame;
+}
+
+// Reports the exception with the active guard's location and leaves the
+// guarded body; returns only when the report was declined.
+void ReportAndLeave(GuardFrame* frame, EXCEPTION_POINTERS* info) {
+  if (WriteErrorReport(info, frame->location) == 1) __builtin_longjmp(frame->jump, 1);
+}
+
+// Called by the system only for an exception that no frame of the thread
+// handled, so whatever arrives here with a guard active is the guard's,
+// whatever its code.
+LONG WINAPI GuardFilter(EXCEPTION_POINTERS* info) {
+  GuardFrame* frame = ActiveFrame();
+  if (frame && info && info->ExceptionRecord && info->ContextRecord) ReportAndLeave(frame, info);
+  return g_previousFilter ? g_previousFilter(info) : EXCEPTION_CONTINUE_SEARCH;
+}
+
+// A stack overflow leaves no stack for the system to look for handlers and
+// then call the last-chance filter: the guard takes it as it is raised,
+// keeps the facts and writes the report from its own frame, far up the
+// stack.
+LONG CALLBACK OverflowHandler(EXCEPTION_POINTERS* info) {
+  if (!info || !info->ExceptionRecord || info->ExceptionRecord->ExceptionCode != EXCEPTION_STACK_OVERFLOW)
     return EXCEPTION_CONTINUE_SEARCH;
-  if (info->ExceptionRecord->ExceptionCode == EXCEPTION_STACK_OVERFLOW) {
-    // Little stack is left here: keep the facts and write the report from
-    // the guard's own frame, far up the stack.
-    if (!ErrorReportArmed()) return EXCEPTION_CONTINUE_SEARCH;
-    frame->record = *info->ExceptionRecord;
-    frame->record.ExceptionRecord = nullptr;
-    frame->context = *info->ContextRecord;
-    frame->overflow = true;
-    __builtin_longjmp(frame->jump, 1);
-  }
-  if (WriteErrorReport(info, frame->location) != 1) return EXCEPTION_CONTINUE_SEARCH;
+  GuardFrame* frame = ActiveFrame();
+  if (!frame || !ErrorReportArmed()) return EXCEPTION_CONTINUE_SEARCH;
+  frame->record = *info->ExceptionRecord;
+  frame->record.ExceptionRecord = nullptr;
+  frame->context = *info->ContextRecord;
+  frame->overflow = true;
   __builtin_longjmp(frame->jump, 1);
 }
 
 DWORD GuardIndex() {
   static const DWORD index = [] {
     g_tls = TlsAlloc();
-    if (g_tls != TLS_OUT_OF_INDEXES) AddVectoredExceptionHandler(1, GuardHandler);
+    if (g_tls != TLS_OUT_OF_INDEXES) {
+      g_previousFilter = SetUnhandledExceptionFilter(GuardFilter);
+      AddVectoredExceptionHandler(1, OverflowHandler);
+    }
     return g_tls;
   }();
   return index;
+}
+
+// What reaches a message boundary escaped the window procedure's handling:
+// a fault (a C++ exception goes on to the framework's own catch).
+LONG AtBoundary(EXCEPTION_POINTERS* info) {
+  if (!info || !info->ExceptionRecord || !info->ContextRecord) return EXCEPTION_CONTINUE_SEARCH;
+  const DWORD code = info->ExceptionRecord->ExceptionCode;
+  if (code == kGccThrow || code == EXCEPTION_STACK_OVERFLOW) return EXCEPTION_CONTINUE_SEARCH;
+  if (GuardFrame* frame = ActiveFrame()) ReportAndLeave(frame, info);
+  return EXCEPTION_CONTINUE_SEARCH;
 }
 
 // A stack overflow that the guard kept: reported now, with room to spare.
@@ -153,3 +177,56 @@ bool RunGuarded(const char* location, GuardedBody body, void* context) {
   }
   return true;
 }
+
+// The frame-based handler of RunAtMessageBoundary. On x86_64 it is the
+// filter of a scope that the function's unwind information names (the
+// system's C scope handler calls it); on i686 a handler registered in the
+// thread's handler chain.
+#if defined(__x86_64__)
+extern "C" LONG VarnokelBoundaryFilter(EXCEPTION_POINTERS* info, void*) { return AtBoundary(info); }
+
+__attribute__((noinline)) LRESULT RunAtMessageBoundary(BoundaryBody body, void* context) {
+  volatile LRESULT result = 0;
+  __asm__ __volatile__(
+      ".l_vk_boundary_begin:\n"
+      "\t.seh_handler __C_specific_handler, @except\n"
+      "\t.seh_handlerdata\n"
+      "\t.long 1\n"
+      "\t.rva .l_vk_boundary_begin, .l_vk_boundary_end, VarnokelBoundaryFilter, .l_vk_boundary_end\n"
+      "\t.text\n" ::
+          : "memory");
+  result = body(context);
+  __asm__ __volatile__(
+      "nop\n"
+      ".l_vk_boundary_end:\n"
+      "nop\n" ::
+          : "memory");
+  return result;
+}
+#elif defined(__i386__)
+namespace {
+
+struct HandlerRegistration {
+  HandlerRegistration* prev;
+  EXCEPTION_DISPOSITION(__cdecl* handler)(EXCEPTION_RECORD*, void*, CONTEXT*, void*);
+};
+
+EXCEPTION_DISPOSITION __cdecl BoundaryHandler(EXCEPTION_RECORD* record, void*, CONTEXT* context, void*) {
+  if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) return ExceptionContinueSearch;
+  EXCEPTION_POINTERS info{record, context};
+  AtBoundary(&info);
+  return ExceptionContinueSearch;
+}
+
+}  // namespace
+
+__attribute__((noinline)) LRESULT RunAtMessageBoundary(BoundaryBody body, void* context) {
+  HandlerRegistration registration{reinterpret_cast<HandlerRegistration*>(__readfsdword(0)), BoundaryHandler};
+  __writefsdword(0, static_cast<DWORD>(reinterpret_cast<uintptr_t>(&registration)));
+  const LRESULT result = body(context);
+  __writefsdword(0, static_cast<DWORD>(reinterpret_cast<uintptr_t>(registration.prev)));
+  return result;
+}
+#else
+LRESULT RunAtMessageBoundary(BoundaryBody body, void* context) { return body(context); }
+#endif

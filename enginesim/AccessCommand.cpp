@@ -15,10 +15,12 @@
 
 namespace {
 
-// Reads the rules under the rule file's Read mutex (ReadRules takes it).
+// Reads the rules under the rule file's Read mutex (ReadRules takes it),
+// writing nothing; a missing file holds no rules.
 bool ReadRuleSet(const std::string& path, const char* mapping, RuleList& rules) {
   CRuleFile file;
-  if (file.Open(path.c_str(), mapping, RULE_FILE_SIZE, CMappedFile::kAccessRead, false) != 0) return false;
+  if (file.Open(path.c_str(), mapping, RULE_FILE_SIZE, CMappedFile::kAccessRead, false) != 0)
+    return file.LastError() == ERROR_FILE_NOT_FOUND || file.LastError() == ERROR_HANDLE_EOF;
   uint32_t count = 0, offset = 0;
   // A damaged record ends the list: the rules before it still apply.
   file.ReadRules(rules, &count, &offset);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/MainWindowFinder.h"
 #include "app/Messages.h"
 #include "enginesim/EngineSim.h"
 #include "rules/RuleFile.h"
@@ -23,15 +24,18 @@ int CommandRules(Args args) {
   const bool hasMapping = TakeOption(args, "--mapping", mapping, ok);
   if (!ok || !args.empty()) return kExitUsage;
 
+  // The engine only reads the rule file: nothing here writes it.
   CRuleFile file;
-  if (file.Open(path.c_str(), hasMapping ? mapping.c_str() : nullptr, RULE_FILE_SIZE, CMappedFile::kAccessRead,
-                false) != 0) {
-    fprintf(stderr, "engine-sim: cannot open the rule file %s\n", path.c_str());
-    return kExitOpen;
-  }
   RuleList rules;
   uint32_t count = 0, offset = 0;
-  const int result = file.ReadRules(rules, &count, &offset);
+  int result = -3;
+  if (file.Open(path.c_str(), hasMapping ? mapping.c_str() : nullptr, RULE_FILE_SIZE, CMappedFile::kAccessRead,
+                false) == 0) {
+    result = file.ReadRules(rules, &count, &offset);
+  } else if (file.LastError() != ERROR_FILE_NOT_FOUND && file.LastError() != ERROR_HANDLE_EOF) {
+    fprintf(stderr, "engine-sim: cannot open the rule file %s: %s\n", path.c_str(), file.FailureText().c_str());
+    return kExitOpen;
+  }
   for (const auto& r : rules) {
     printf("0x%02X\t0x%02X\t%u\t%s\t%s\n", static_cast<unsigned>(r->Type), static_cast<unsigned>(r->Kinds),
            static_cast<unsigned>(r->Mode), r->Source.c_str(), r->Dest.c_str());
@@ -51,7 +55,7 @@ int CommandReload(Args args) {
   bool ok = true;
   TakeOption(args, "--title", title, ok);
   if (!ok || !args.empty()) return kExitUsage;
-  HWND front = FindWindowA("#32770", title.c_str());
+  HWND front = FindMainWindow(title);
   if (!front) {
     fprintf(stderr, "engine-sim: no running front end (\"%s\")\n", title.c_str());
     return kExitNoFrontEnd;

@@ -1,5 +1,6 @@
 #include "framework/Dialog.h"
 
+#include "crash/ExceptionGuard.h"
 #include "framework/Module.h"
 #include "framework/Trace.h"
 
@@ -47,16 +48,23 @@ INT_PTR CALLBACK CDialogBase::DlgProc(HWND hwnd, UINT msg, WPARAM, LPARAM lp) {
   if (msg != WM_INITDIALOG) return FALSE;
   auto* self = reinterpret_cast<CDialogBase*>(lp);
   if (!self || !self->Attach(hwnd)) return TRUE;
-  try {
-    self->DoDataExchange();
-    return self->OnInitDialog();
-  } catch (const std::exception& e) {
-    Trace(std::string("CDialogBase::OnInitDialog:") + e.what() + "\n");
-  } catch (...) {
-    // Nothing may unwind through the system's dialog code.
-    Trace("CDialogBase::OnInitDialog:unknown exception\n");
-  }
-  return TRUE;
+  // Inside the boundary where faults that escape are reported (the system
+  // swallows them in a dialog's creation).
+  return static_cast<INT_PTR>(RunAtMessageBoundary(
+      [](void* context) -> LRESULT {
+        auto* dialog = static_cast<CDialogBase*>(context);
+        try {
+          dialog->DoDataExchange();
+          return dialog->OnInitDialog();
+        } catch (const std::exception& e) {
+          Trace(std::string("CDialogBase::OnInitDialog:") + e.what() + "\n");
+        } catch (...) {
+          // Nothing may unwind through the system's dialog code.
+          Trace("CDialogBase::OnInitDialog:unknown exception\n");
+        }
+        return TRUE;
+      },
+      self));
 }
 
 LRESULT CDialogBase::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {

@@ -1,34 +1,96 @@
 #include "framework/Window.h"
 
-#include <commctrl.h>
-
 #include <exception>
+#include <unordered_map>
 
+#include "crash/ExceptionGuard.h"
 #include "framework/Trace.h"
 
 namespace {
-const char kProp[] = "Varnokel.CWindow";
-const UINT_PTR kSubclassId = 0x5158;  // "QX"
+
+// The subclassed windows of this process. A window whose object let go of
+// it while another subclass sat on top of ours keeps its entry (without an
+// object) until it is destroyed: our procedure stays in its chain and only
+// passes its messages on.
+struct Hook {
+  CWindow* window;
+  WNDPROC previous;
+};
+
+class HookTable {
+ public:
+  bool Find(HWND hwnd, Hook& hook) {
+    AcquireSRWLockShared(&lock_);
+    auto it = hooks_.find(hwnd);
+    const bool found = it != hooks_.end();
+    if (found) hook = it->second;
+    ReleaseSRWLockShared(&lock_);
+    return found;
+  }
+  void Set(HWND hwnd, const Hook& hook) {
+    AcquireSRWLockExclusive(&lock_);
+    hooks_[hwnd] = hook;
+    ReleaseSRWLockExclusive(&lock_);
+  }
+  void Erase(HWND hwnd) {
+    AcquireSRWLockExclusive(&lock_);
+    hooks_.erase(hwnd);
+    ReleaseSRWLockExclusive(&lock_);
+  }
+
+ private:
+  SRWLOCK lock_ = SRWLOCK_INIT;
+  std::unordered_map<HWND, Hook> hooks_;
+};
+
+HookTable& Hooks() {
+  static HookTable table;
+  return table;
+}
+
 }  // namespace
 
 CWindow::~CWindow() { Detach(); }
 
 bool CWindow::Attach(HWND hwnd) {
   if (!hwnd || m_hWnd) return false;
-  if (!SetWindowSubclass(hwnd, &CWindow::SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) return false;
-  SetPropA(hwnd, kProp, this);
+  DWORD process = 0;
+  GetWindowThreadProcessId(hwnd, &process);
+  if (process != GetCurrentProcessId()) return false;
+  Hook hook{};
+  if (Hooks().Find(hwnd, hook)) {
+    // Ours already, or our procedure still in its chain from before.
+    if (hook.window) return false;
+    previous_ = hook.previous;
+  } else {
+    // The Unicode form, as the common controls subclass: messages reach the
+    // procedures in the form they had before.
+    previous_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWindow::HookProc)));
+    if (!previous_) return false;
+  }
   m_hWnd = hwnd;
+  Hooks().Set(hwnd, Hook{this, previous_});
   return true;
 }
 
 void CWindow::Detach() {
   if (!m_hWnd) return;
-  RemoveWindowSubclass(m_hWnd, &CWindow::SubclassProc, kSubclassId);
-  RemovePropA(m_hWnd, kProp);
+  const auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(m_hWnd, GWLP_WNDPROC));
+  if (current == &CWindow::HookProc || !IsWindow(m_hWnd)) {
+    if (IsWindow(m_hWnd)) SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+    Hooks().Erase(m_hWnd);
+  } else {
+    // Another subclass sits on top of ours and would be cut off.
+    Hooks().Set(m_hWnd, Hook{nullptr, previous_});
+  }
   m_hWnd = nullptr;
 }
 
-CWindow* CWindow::FromHandle(HWND hwnd) { return hwnd ? static_cast<CWindow*>(GetPropA(hwnd, kProp)) : nullptr; }
+CWindow* CWindow::FromHandle(HWND hwnd) {
+  Hook hook{};
+  return hwnd && Hooks().Find(hwnd, hook) ? hook.window : nullptr;
+}
 
 std::string CWindow::GetText() const {
   int n = GetWindowTextLengthA(m_hWnd);
@@ -53,16 +115,35 @@ RECT CWindow::ClientRect() const {
   return rc;
 }
 
-LRESULT CALLBACK CWindow::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
-  auto* self = reinterpret_cast<CWindow*>(ref);
-  if (!self || self->m_hWnd != hwnd) return DefSubclassProc(hwnd, msg, wp, lp);
+LRESULT CALLBACK CWindow::HookProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  Hook hook{};
+  if (!Hooks().Find(hwnd, hook)) return DefWindowProcW(hwnd, msg, wp, lp);
+  CWindow* self = hook.window;
+  if (!self || self->m_hWnd != hwnd) {
+    const LRESULT r = CallWindowProcW(hook.previous, hwnd, msg, wp, lp);
+    if (msg == WM_NCDESTROY) Hooks().Erase(hwnd);
+    return r;
+  }
+  // A fault that escapes the handling is reported at this boundary (the
+  // system's callers of window procedures may swallow it).
+  struct Call {
+    CWindow* self;
+    UINT msg;
+    WPARAM wp;
+    LPARAM lp;
+  } call{self, msg, wp, lp};
+  const BoundaryBody dispatch = [](void* c) -> LRESULT {
+    auto* d = static_cast<Call*>(c);
+    return d->self->Dispatch(d->msg, d->wp, d->lp);
+  };
   if (msg == WM_NCDESTROY) {
-    LRESULT r = self->Dispatch(msg, wp, lp);
+    LRESULT r = RunAtMessageBoundary(dispatch, &call);
     self->Detach();
+    Hooks().Erase(hwnd);
     self->PostNcDestroy();
     return r;
   }
-  return self->Dispatch(msg, wp, lp);
+  return RunAtMessageBoundary(dispatch, &call);
 }
 
 LRESULT CWindow::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
@@ -84,7 +165,7 @@ LRESULT CWindow::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
 
 LRESULT CWindow::Default() {
   if (!current_ || !m_hWnd) return 0;
-  return DefSubclassProc(m_hWnd, current_->msg, current_->wp, current_->lp);
+  return CallWindowProcW(previous_, m_hWnd, current_->msg, current_->wp, current_->lp);
 }
 
 bool CWindow::OnReflectedMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }

@@ -26,8 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   for (const auto& r : rules) {
-    Check(r->Type != 0 && (r->Kinds & KIND_ALL) != 0 && (r->Kinds & ~KIND_ALL) == 0);
-    Check(!r->Source.empty() && !r->Dest.empty());
+    // A rule may deny nothing and have an empty dest (the Files page keeps
+    // such rules), but never lacks a type or a source.
+    Check(r->Type != 0 && (r->Kinds & ~KIND_ALL) == 0);
+    Check(!r->Source.empty());
     Check(r->Source.size() == r->SourceLen && r->Dest.size() == r->DestLen);
   }
   CheckRuleLengths(rules, error);

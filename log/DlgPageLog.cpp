@@ -8,6 +8,7 @@
 #include "framework/Module.h"
 #include "log/LogText.h"
 #include "resource.h"
+#include "rules/RuleFileCheck.h"
 
 namespace {
 
@@ -79,9 +80,19 @@ BOOL CDlgPageLog::OnInitDialog() {
 
   if (!logFile_) logFile_ = std::make_unique<CLogFile>();
   const std::string path = logPath_.empty() ? CLogFile::DefaultPath() : logPath_;
-  // A log that cannot be opened leaves a reader that finds nothing.
+  // A log that cannot be opened leaves a reader that finds nothing. When the
+  // engine's shared objects are there but cannot be opened (its security
+  // refuses them, say), the user learns why the page stays empty.
   logFile_->Open(path.c_str(), mappingName_.empty() ? nullptr : mappingName_.c_str(), LOG_FILE_SIZE,
                  CMappedFile::kAccessReadWrite, false);
+  const std::string problem = logFile_->SharedObjectProblem();
+  if (!problem.empty()) {
+    const std::string text = FillStringFormat(IDS_LOG_NOT_FOLLOWED,
+                                              "The activity log %1 cannot be followed:\n%2\n\nThe Log page shows no "
+                                              "records of the access engine until Varnokel is started again.",
+                                              path, problem);
+    MessageBoxA(m_hWnd, text.c_str(), LoadStr(IDS_APP_TITLE).c_str(), MB_OK | MB_ICONEXCLAMATION);
+  }
 
   params_ = ReaderParams{this, logFile_.get(), &list_, &batchCount_, &readPos_, &itemList_, 0};
   reader_.m_pParams = &params_;
@@ -103,6 +114,9 @@ bool CDlgPageLog::StopReader() {
     job.owner = m_hWnd;
     job.thread = ended;
     job.operations = NOTIFY_WAIT_READER;
+    // With a limit, half of it for the progress window's wait, the rest
+    // for the grace below.
+    job.waitMs = stopWaitMs_ ? (stopWaitMs_ + 1) / 2 : 0;
     {
       CDlgNotify notify(m_hWnd, &job, LoadStr(IDS_STOPPING_LOG_READER));
       inTime = notify.DoModal() == IDOK;
@@ -111,7 +125,8 @@ bool CDlgPageLog::StopReader() {
     // what it sends is dispatched until then. One that is stuck where the
     // quit event cannot reach it is given up after the limit, so that the
     // program's end (with its rules and settings saved) never waits on it.
-    if (!reader_.WaitForEndDispatching(CLogReadThread::kStopLimitMs)) {
+    const DWORD grace = stopWaitMs_ ? stopWaitMs_ / 2 : CLogReadThread::kStopLimitMs;
+    if (!reader_.WaitForEndDispatching(grace)) {
       reader_.Abandon();
       inTime = false;
     }

@@ -31,6 +31,10 @@ class CDlgPageLog : public CBkDialogST {
   // when the reader ended within the window's wait. Also done when the
   // window is destroyed.
   bool StopReader();
+  // How long StopReader waits for the reader in all: by default the
+  // progress window's wait and then a short grace; the end of the session
+  // allows less.
+  void LimitStopWait(DWORD ms) { stopWaitMs_ = ms; }
 
   CListCtrlStyled& List() { return list_; }
   CLogReadThread& Reader() { return reader_; }
@@ -59,5 +63,6 @@ class CDlgPageLog : public CBkDialogST {
   std::string logPath_;
   std::string mappingName_;
   bool readerDone_ = false;
+  DWORD stopWaitMs_ = 0;  // 0: no limit beyond the usual waits
   std::function<void(const std::string&)> launcher_;
 };

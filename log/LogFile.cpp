@@ -6,6 +6,7 @@
 #include "framework/Module.h"
 #include "framework/QX5Exception.h"
 #include "framework/Trace.h"
+#include "rules/SharedObjects.h"
 
 CLogFile::CLogFile(const char* eventName) : eventName_(eventName ? eventName : kWrittenEventName) { Reset(0); }
 
@@ -19,7 +20,11 @@ void CLogFile::Reset(int flag) {
     maxSize_ = LOG_FILE_SIZE;
     scratch_.reset();
     if (flag == 0) {
-      if (!event_) event_ = CreateEventA(nullptr, FALSE, FALSE, eventName_.c_str());
+      if (!event_) {
+        const SharedObject event = OpenSharedEvent(eventName_);
+        event_ = event.handle;
+        eventProblem_ = event_ ? std::string() : SharedObjectFailureText(event.name, event.error);
+      }
     } else if (event_) {
       ResetEvent(event_);
       CloseHandle(event_);
@@ -59,7 +64,8 @@ int CLogFile::Open(const char* path, const char* mappingName, uint32_t maxSize, 
       Reset(0);
       return -1;
     }
-    if (!IsWriteMode() && !IsValidLogHeader(view_, maxSize_)) {
+    // A reader never writes, so a file shorter than the log is no log.
+    if (!IsWriteMode() && (viewSize_ < maxSize_ || !IsValidLogHeader(view_, maxSize_))) {
       Trace("CLogFile::Open:Not Valid Log File Header.\n");
       Reset(0);
       return -1;
@@ -73,6 +79,11 @@ int CLogFile::Open(const char* path, const char* mappingName, uint32_t maxSize, 
   }
   CloseLog(0);
   return -1;
+}
+
+std::string CLogFile::SharedObjectProblem() const {
+  if (!failedObject_.empty()) return FailureText();
+  return eventProblem_;
 }
 
 int CLogFile::ReadItems(LogItemList& list, uint32_t* count, uint32_t* position) {

@@ -58,9 +58,15 @@ class CLogFile : public CMappedFile {
 
   HANDLE WrittenEvent() const { return event_; }
   const std::string& EventName() const { return eventName_; }
+  // When a shared object of the log (its mapping, a mutex or the written
+  // event) exists but could not be opened or created: the object and the
+  // reason, for the user; empty otherwise (also when the file itself
+  // failed, which the Log page does not report).
+  std::string SharedObjectProblem() const;
 
  private:
   std::string eventName_;
   HANDLE event_ = nullptr;
+  std::string eventProblem_;
   std::unique_ptr<char[]> scratch_;
 };

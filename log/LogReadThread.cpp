@@ -12,6 +12,7 @@
 #include "log/LogFile.h"
 #include "log/LogText.h"
 #include "resource.h"
+#include "rules/SharedObjects.h"
 #include "settings/Settings.h"
 #include "ui/ListCtrlStyled.h"
 
@@ -178,7 +179,7 @@ void CLogReadThread::Body() {
   p.logFile->SetCancelEvent(quit_.Get());
 
   // The writer's first signal; the reader polls on its own after it.
-  UniqueHandle written(CreateEventA(nullptr, FALSE, FALSE, p.logFile->EventName().c_str()));
+  UniqueHandle written(OpenSharedEvent(p.logFile->EventName()).handle);
   HANDLE waits[2] = {quit_.Get(), written.Get()};
   const DWORD first = WaitForMultipleObjects(written ? 2 : 1, waits, FALSE, INFINITE);
   if (first != WAIT_OBJECT_0 + 1) return;

@@ -358,4 +358,14 @@
 #define IDS_RULES_NOT_READ    241
 #define IDS_RULES_DAMAGED     242
 
+/* The stored settings password cannot be read, so nothing can match it. */
+#define IDS_PASSWORD_DAMAGED 245
+/* The rule file full, rules lost at the end, and the log's shared objects
+ * (%1 file path, %2 reason or number, %n number of rules). */
+#define IDS_RULES_FULL            260
+#define IDS_SYSTEM_RULES_LEFT_OUT 261
+#define IDS_RULES_LOST_UNREAD     262
+#define IDS_RULES_LOST_UNWRITTEN  263
+#define IDS_LOG_NOT_FOLLOWED      264
+
 #endif /* VARNOKEL_RES_RESOURCE_H */

@@ -9,6 +9,7 @@
 
 #include "app/DlgNotify.h"
 #include "app/Messages.h"
+#include "framework/MessageFilter.h"
 #include "framework/Module.h"
 #include "framework/Trace.h"
 #include "resource.h"
@@ -78,11 +79,12 @@ BOOL CDlgFilePage::OnInitDialog() {
     // The long-lived file only once the set has been read: every open
     // rewrites the header and the length of whatever the file holds. A
     // failure here shows at the first write.
-    DWORD error = 0;
-    if (loaded_) OpenRuleFile(error);
+    std::string reason;
+    if (loaded_) OpenRuleFile(reason);
   });
   ResizeList();
   DragAcceptFiles(m_hWnd, TRUE);
+  AllowShellDrops(m_hWnd);
   return TRUE;
 }
 
@@ -176,29 +178,27 @@ void CDlgFilePage::ResizeList() {
 
 void CDlgFilePage::RebuildRows() {
   if (!list_.m_hWnd) return;
-  list_.DeleteAllRows();
+  // Nothing is drawn until every row is in, so the list never shows itself
+  // empty or half filled; the rows' storage is made once for all of them.
   SendMessageA(list_.m_hWnd, WM_SETREDRAW, FALSE, 0);
+  list_.DeleteAllRows();
+  ListView_SetItemCount(list_.m_hWnd, static_cast<int>(rules_.size()));
   int row = 0;
   for (const auto& rule : rules_) {
     const int at = list_.InsertRow(row, rule->Dest, reinterpret_cast<LPARAM>(rule.get()));
     list_.SetCellText(at, COL_FILENAME, rule->Dest);
-    for (const KindColumn& c : kKindColumns) list_.SetCellImage(at, c.id, IMG_APPROVED);
     list_.SetCellImage(at, COL_ICON, TypeImage(rule->Type));
+    // A cross under every kind the rule denies, a tick under the others.
     for (const KindColumn& c : kKindColumns)
-      if (rule->Kinds & c.kind) list_.SetCellImage(at, c.id, IMG_DENIED);
+      list_.SetCellImage(at, c.id, (rule->Kinds & c.kind) ? IMG_DENIED : IMG_APPROVED);
     ++row;
   }
   SendMessageA(list_.m_hWnd, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list_.m_hWnd, nullptr, TRUE);
 }
 
-CDlgFilePage::PassOutcome CDlgFilePage::RunFilePass(uint32_t operations, CRuleFile& file, RuleList& rules,
-                                                    UINT messageId) {
-  NOTIFY_JOB job{};
+CDlgFilePage::PassOutcome CDlgFilePage::RunFilePass(NOTIFY_JOB& job, UINT messageId) {
   job.owner = m_hWnd;
-  job.operations = operations;
-  job.ruleFile = &file;
-  job.rules = &rules;
   job.result = kPassNotRun;
   INT_PTR result;
   bool gaveUp;
@@ -218,38 +218,67 @@ CDlgFilePage::PassOutcome CDlgFilePage::RunFilePass(uint32_t operations, CRuleFi
   return {!gaveUp && job.result != kPassNotRun, job.result};
 }
 
-bool CDlgFilePage::OpenRuleFile(DWORD& error) {
+bool CDlgFilePage::OpenRuleFile(std::string& reason) {
   if (ruleFile_.IsOpen() && ruleFile_.IsWriteMode()) return true;
   if (ruleFile_.Open(rulePath_.c_str(), mappingName_.empty() ? nullptr : mappingName_.c_str(), RULE_FILE_SIZE,
                      CMappedFile::kAccessReadWrite, false) == 0)
     return true;
-  error = ruleFile_.LastError() ? ruleFile_.LastError() : ERROR_OPEN_FAILED;
+  reason = ruleFile_.LastError() ? ruleFile_.FailureText() : SystemErrorText(ERROR_OPEN_FAILED);
   return false;
+}
+
+CDlgFilePage::WriteResult CDlgFilePage::WriteSet() {
+  std::string reason;
+  if (OpenRuleFile(reason)) {
+    RuleSaveOutcome outcome;
+    NOTIFY_JOB job{};
+    job.operations = NOTIFY_SAVE_RULES;
+    job.ruleFile = &ruleFile_;
+    job.rules = &rules_;
+    job.base = overwrite_ ? nullptr : &base_;
+    job.outcome = &outcome;
+    const PassOutcome pass = RunFilePass(job, IDS_WRITING_RULES);
+    if (pass.completed && pass.result == 0) {
+      switch (outcome.result) {
+        case RuleSaveResult::Written:
+        case RuleSaveResult::Merged:
+          overwrite_ = false;
+          dirty_ = false;
+          writeFailureTold_ = false;
+          return WriteResult::Written;
+        case RuleSaveResult::Full:
+          // Not made: the set goes back to what the file holds.
+          dirty_ = false;
+          TellFull(outcome.fileRules);
+          return WriteResult::Refused;
+        case RuleSaveResult::Damaged:
+          // Another program left a damaged file since it was read: it is
+          // read again (and copied beside it) before anything is written.
+          loaded_ = false;
+          StartRetry();
+          return WriteResult::Failed;
+      }
+    }
+    reason = pass.completed ? ruleFile_.FailureText() : SystemErrorText(ERROR_TIMEOUT);
+  }
+  // The set stays in memory and is written again at the next change and
+  // at the end; the user must not believe it protects anything yet.
+  dirty_ = true;
+  lastFailure_ = reason;
+  if (!writeFailureTold_) {
+    writeFailureTold_ = true;
+    Notify(RulesNotWrittenText(rulePath_, reason));
+  }
+  return WriteResult::Failed;
 }
 
 bool CDlgFilePage::SaveRules(bool final) {
   bool written = false;
   // Only a set based on a complete read may replace the file's rules.
   if (loaded_) {
-    DWORD error = 0;
-    if (OpenRuleFile(error)) {
-      const PassOutcome pass = RunFilePass(NOTIFY_WRITE_RULES, ruleFile_, rules_, IDS_WRITING_RULES);
-      // -4: the reserve was reached; the rules that fitted are written.
-      written = pass.completed && (pass.result == 0 || pass.result == -4);
-      if (!written) error = ruleFile_.LastError() ? ruleFile_.LastError() : ERROR_TIMEOUT;
-    }
-    if (written) {
-      dirty_ = false;
-      writeFailureTold_ = false;
-    } else {
-      // The set stays in memory and is written again at the next change
-      // and at the end; the user must not believe it protects anything yet.
-      dirty_ = true;
-      if (!writeFailureTold_) {
-        writeFailureTold_ = true;
-        Notify(RulesNotWrittenText(rulePath_, error));
-      }
-    }
+    const WriteResult result = WriteSet();
+    written = result == WriteResult::Written;
+    if (result == WriteResult::Refused && !final) LoadRules();
   }
   if (final) ReleaseRules();
   return written;
@@ -258,42 +287,63 @@ bool CDlgFilePage::SaveRules(bool final) {
 void CDlgFilePage::ReleaseRules() {
   list_.DeleteAllRows();
   rules_.clear();
+  base_.clear();
   ruleFile_.CloseAfterWrite();
 }
 
-bool CDlgFilePage::ReadFromFile(RuleList& loaded, bool& repaired, DWORD& error) {
+bool CDlgFilePage::ReadFromFile(RuleList& loaded, bool& repaired, std::string& reason) {
   repaired = false;
-  error = 0;
-  // The file as it is now, before an open rewrites its header and length.
+  DWORD error = 0;
+  // The file as it is now, before anything opens it.
   std::vector<uint8_t> found;
-  if (!ReadWholeFile(rulePath_, found, error)) return false;
-  if (CheckRuleFileShape(found.data(), found.size()) == RuleFileShape::Damaged) {
-    // Cut short or not a rule file at all: its bytes go beside it first,
-    // then the records that can be read from them are taken.
-    Trace("CDlgFilePage::LoadRules:Damaged Rule File.\n");
-    if (!SaveDamagedCopy(rulePath_, found, error)) return false;
-    ParseRuleFileImage(found.data(), found.size(), loaded);
-    repaired = true;
-    return true;
+  if (!ReadWholeFile(rulePath_, found, error)) {
+    reason = SystemErrorText(error);
+    return false;
+  }
+  switch (CheckRuleFileShape(found.data(), found.size())) {
+    case RuleFileShape::Missing:
+    case RuleFileShape::Empty:
+      // A new rule file (the engine may have made it, all zeros): no rule
+      // yet; the first write gives it the header.
+      return true;
+    case RuleFileShape::Damaged:
+      // Cut short or not a rule file at all: its bytes go beside it first,
+      // then the records that can be read from them are taken.
+      Trace("CDlgFilePage::LoadRules:Damaged Rule File.\n");
+      if (!SaveDamagedCopy(rulePath_, found, error)) {
+        reason = SystemErrorText(error);
+        return false;
+      }
+      ParseRuleFileImage(found.data(), found.size(), loaded);
+      repaired = true;
+      return true;
+    case RuleFileShape::AsWritten: break;
   }
   CRuleFile file;
   if (file.Open(rulePath_.c_str(), mappingName_.empty() ? nullptr : mappingName_.c_str(), RULE_FILE_SIZE,
                 CMappedFile::kAccessRead, false) != 0) {
-    error = file.LastError() ? file.LastError() : ERROR_OPEN_FAILED;
+    reason = file.LastError() ? file.FailureText() : SystemErrorText(ERROR_OPEN_FAILED);
     return false;
   }
-  const PassOutcome pass = RunFilePass(NOTIFY_LOAD_RULES, file, loaded, IDS_LOADING_RULES);
+  NOTIFY_JOB job{};
+  job.operations = NOTIFY_LOAD_RULES;
+  job.ruleFile = &file;
+  job.rules = &loaded;
+  const PassOutcome pass = RunFilePass(job, IDS_LOADING_RULES);
   file.CloseAfterWrite();
   if (!pass.completed) {
     // Given up behind the progress window: whatever was read is partial.
-    error = ERROR_TIMEOUT;
+    reason = SystemErrorText(ERROR_TIMEOUT);
     return false;
   }
   if (pass.result != -1) return true;
   // The walk met a damaged record; the records before it are kept, and the
   // file's bytes go beside it before anything is written over them.
   Trace("CDlgFilePage::LoadRules:Damaged Rule File.\n");
-  if (!ReadWholeFile(rulePath_, found, error) || !SaveDamagedCopy(rulePath_, found, error)) return false;
+  if (!ReadWholeFile(rulePath_, found, error) || !SaveDamagedCopy(rulePath_, found, error)) {
+    reason = SystemErrorText(error);
+    return false;
+  }
   repaired = true;
   return true;
 }
@@ -304,33 +354,36 @@ CDlgFilePage::LoadResult CDlgFilePage::LoadRules() {
   // together below, and only by a complete read.
   RuleList loaded;
   bool repaired = false;
-  DWORD error = 0;
-  if (!ReadFromFile(loaded, repaired, error)) {
+  std::string reason;
+  if (!ReadFromFile(loaded, repaired, reason)) {
+    lastFailure_ = reason;
     Refresh();
     StartRetry();
     if (!readFailureTold_) {
       readFailureTold_ = true;
-      Notify(RulesNotReadText(rulePath_, error));
+      Notify(RulesNotReadText(rulePath_, reason));
     }
     return LoadResult::Failed;
   }
   readFailureTold_ = false;
   StopRetry();
   const size_t read = loaded.size();
-  if (!loaded_ && !rules_.empty()) {
-    // Rules added while the file could not be read join the rules read
-    // now, where new rules go: ordinary ones in front in their order,
-    // system ones at the back.
-    for (auto it = rules_.rbegin(); it != rules_.rend(); ++it)
-      if (*it && !((*it)->Type & TYPE_SYSTEM)) MergeRule(loaded, *it, true);
-    for (auto& rule : rules_)
-      if (rule && (rule->Type & TYPE_SYSTEM)) MergeRule(loaded, rule, true);
-    dirty_ = true;
-  }
+  RuleList seen = CopyRules(loaded);
+  // Changes that are not in the file yet (rules added while it could not
+  // be read, say) go onto the rules read now.
+  if (dirty_) loaded = MergePendingChange(base_, rules_, loaded);
+  // The rows go before their rules. Drawing stays off until RebuildRows has
+  // put the new ones in: a list emptied on screen loses its scroll bars and
+  // shows itself blank for as long as the rebuild takes.
+  SendMessageA(list_.m_hWnd, WM_SETREDRAW, FALSE, 0);
   list_.DeleteAllRows();
   rules_ = std::move(loaded);
+  base_ = std::move(seen);
   loaded_ = true;
-  if (repaired) dirty_ = true;
+  if (repaired) {
+    dirty_ = true;
+    overwrite_ = true;
+  }
   Refresh();
   if (repaired) Notify(RulesDamagedText(rulePath_, read));
   return repaired ? LoadResult::Repaired : LoadResult::Loaded;
@@ -344,18 +397,19 @@ void CDlgFilePage::Refresh() {
 
 void CDlgFilePage::Synchronise(bool changed) {
   if (changed) dirty_ = true;
-  // A set that was never read completely is read first (the rules added
-  // meanwhile join it); an unchanged one is simply read again. A set with
-  // changes that are not in the file is not replaced by the file's.
+  // A set that was never read completely is read first (the changes made
+  // meanwhile go onto it); an unchanged one is simply read again. A set
+  // with changes that are not in the file is written first: the write
+  // itself puts them onto whatever the file holds by then.
   if (!loaded_ || !dirty_) {
     if (LoadRules() == LoadResult::Failed) return;
   }
   if (!dirty_) return;
-  if (!SaveRules(false)) {
-    Refresh();
-    return;
+  switch (WriteSet()) {
+    case WriteResult::Failed: Refresh(); return;
+    case WriteResult::Written:
+    case WriteResult::Refused: LoadRules(); return;
   }
-  LoadRules();
 }
 
 void CDlgFilePage::Notify(const std::string& text) {
@@ -366,6 +420,12 @@ void CDlgFilePage::Notify(const std::string& text) {
   std::string caption = LoadStr(IDS_APP_TITLE);
   if (caption.empty()) caption = "Varnokel";
   MessageBoxA(m_hWnd, text.c_str(), caption.c_str(), MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CDlgFilePage::TellFull(size_t fileRules) { Notify(RulesFullText(rulePath_, fileRules)); }
+
+void CDlgFilePage::TellSystemRulesLeftOut(size_t leftOut) {
+  Notify(SystemRulesLeftOutText(rulePath_, leftOut, rules_.size()));
 }
 
 void CDlgFilePage::StartRetry() {
@@ -379,22 +439,33 @@ void CDlgFilePage::StopRetry() {
   retrying_ = false;
 }
 
+bool CDlgFilePage::ReadyToRead() const {
+  std::vector<uint8_t> found;
+  DWORD error = 0;
+  if (!ReadWholeFile(rulePath_, found, error)) return false;
+  if (CheckRuleFileShape(found.data(), found.size()) != RuleFileShape::AsWritten) return true;
+  CRuleFile probe;
+  if (probe.Open(rulePath_.c_str(), mappingName_.empty() ? nullptr : mappingName_.c_str(), RULE_FILE_SIZE,
+                 CMappedFile::kAccessRead, false) != 0)
+    return false;
+  // A read now would only wait behind the progress window again.
+  if (HANDLE mutex = probe.ReadMutex()) {
+    const DWORD r = WaitForSingleObject(mutex, 0);
+    if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) ReleaseMutex(mutex);
+    if (r == WAIT_TIMEOUT) return false;
+  }
+  return true;
+}
+
 void CDlgFilePage::OnTimer(UINT_PTR id) {
   if (id != kRetryTimerId) {
     CBkDialogST::OnTimer(id);
     return;
   }
   if (busy_ || !retrying_) return;
-  // Only when nobody holds the rule file's Read mutex: a read now would only
-  // wait behind the progress window again.
-  std::string mapping = mappingName_;
-  if (mapping.empty()) mapping = rulePath_.substr(rulePath_.find_last_of('\\') + 1);
-  if (HANDLE mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, (mapping + " Read").c_str())) {
-    const DWORD r = WaitForSingleObject(mutex, 0);
-    if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) ReleaseMutex(mutex);
-    CloseHandle(mutex);
-    if (r == WAIT_TIMEOUT) return;
-  }
+  // Quietly, until the cause has gone: no progress window comes up for a
+  // read that would fail or wait again.
+  if (!ReadyToRead()) return;
   RunOperation([this] { Synchronise(false); });
 }
 
@@ -417,6 +488,15 @@ void CDlgFilePage::EditNew(const RULE_REQUEST& req) {
   std::vector<RULEFILE_ITEM*> view;
   for (auto& item : items) view.push_back(item.get());
   if (RunEditor(view, 0) != IDOK) return;
+  RuleList next = CopyRules(rules_);
+  for (const auto& item : items) {
+    auto copy = std::make_unique<RULEFILE_ITEM>(*item);
+    MergeRule(next, copy, true);
+  }
+  if (!RuleSetFits(next)) {
+    TellFull(rules_.size());
+    return;
+  }
   for (auto& item : items) MergeRule(rules_, item, true);
   Synchronise(true);
 }
@@ -444,13 +524,17 @@ void CDlgFilePage::RemoveSelected() {
   Synchronise(true);
 }
 
-void CDlgFilePage::HandleRequest(const RULE_REQUEST* req) {
-  // A request that arrives while a pass runs (from a message dispatched by
-  // the progress window's loop) only queues up: the set and the rows are in
-  // the worker's hands until then. It runs right after that operation.
-  queued_.push_back(req ? std::optional<RULE_REQUEST>(*req) : std::nullopt);
-  if (busy_) return;
-  RunOperation(nullptr);
+LRESULT CDlgFilePage::HandleRequest(const RULE_REQUEST* req) {
+  // A request that arrives while a pass runs or a dialog is open (from a
+  // message dispatched by its modal loop) only queues up: the set and the
+  // rows are in the worker's or the dialog's hands until then. It runs
+  // right after that operation.
+  if (busy_) {
+    queued_.push_back(req ? std::optional<RULE_REQUEST>(*req) : std::nullopt);
+    return kRequestQueued;
+  }
+  RunOperation([&] { ApplyRequest(req); });
+  return 0;
 }
 
 void CDlgFilePage::RunOperation(const std::function<void()>& operation) {
@@ -475,10 +559,24 @@ void CDlgFilePage::ApplyRequest(const RULE_REQUEST* req) {
     case REQ_EDIT_NEW: EditNew(*req); return;
     case REQ_EDIT_SELECTED: EditSelected(); return;
     case REQ_REMOVE_SELECTED: RemoveSelected(); return;
-    default:
-      if (AddRequestRules(rules_, *req)) Synchronise(true);
-      return;
+    default: break;
   }
+  if (req->Dests.empty()) return;
+  if (req->System) {
+    // The built-in rules go in as far as they fit, in order; the menu
+    // command says how many did not, once for all its requests.
+    if (AddRequestRulesThatFit(rules_, *req) < req->Dests.size()) Synchronise(true);
+    return;
+  }
+  // A change that does not fit is not made at all.
+  RuleList next = CopyRules(rules_);
+  AddRequestRules(next, *req);
+  if (!RuleSetFits(next)) {
+    TellFull(rules_.size());
+    return;
+  }
+  AddRequestRules(rules_, *req);
+  Synchronise(true);
 }
 
 bool CDlgFilePage::OnNotify(NMHDR* header, LRESULT& result) {
@@ -507,6 +605,9 @@ void CDlgFilePage::OnDestroy() {
     if (!loaded_ && dirty_) LoadRules();
     StopRetry();
     SaveRules(false);
+    // What is still not in the file goes with the program: say so while
+    // there is time.
+    if (dirty_) Notify(RulesLostText(rulePath_, lastFailure_, !loaded_, rules_.size()));
   });
   ReleaseRules();
   if (list_.m_hWnd) list_.SetImageList(nullptr);
@@ -516,7 +617,7 @@ void CDlgFilePage::OnDestroy() {
 
 LRESULT CDlgFilePage::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case WM_RULE_REQUEST: HandleRequest(reinterpret_cast<const RULE_REQUEST*>(wp)); return 0;
+    case WM_RULE_REQUEST: return HandleRequest(reinterpret_cast<const RULE_REQUEST*>(wp));
     case WM_DROPFILES:
       // Drops count only on the main window's buttons; the page takes them
       // so they go nowhere else, and gives the drop's memory back.

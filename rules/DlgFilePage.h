@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CloseThread.h"
 #include "rules/RuleFile.h"
 #include "rules/RuleSet.h"
 #include "ui/BkDialogST.h"
@@ -30,7 +31,11 @@ class CDlgFilePage : public CBkDialogST {
   // Writes the rule set into the long-lived rule file (opening it first when
   // it is not open) and returns whether all of it got there. A set that was
   // never read completely from the file is not written at all: it would
-  // replace rules the page has not seen. A failed write keeps the set (it
+  // replace rules the page has not seen. When another program has changed
+  // the file since the page last read or wrote it, the page's change goes
+  // onto the rules the file holds now (nothing of either is lost). A change
+  // that does not fit the file is not made: the set goes back to the
+  // file's rules and the user is told. A failed write keeps the set (it
   // goes again with the next change) and is told once per run of failures.
   // final (only when the page goes away): then also frees the set and
   // closes the file.
@@ -39,11 +44,22 @@ class CDlgFilePage : public CBkDialogST {
   // Reads the rule set from the rule file into a list of its own. Only a
   // complete read replaces the set and rebuilds the rows and the
   // copy-protected path list; a failed or given-up read keeps both as they
-  // were, is told once per run of failures and is tried again every few
-  // seconds. A damaged file is copied beside it first and the records that
-  // could be read are taken (Repaired: the set then still has to be
-  // written).
+  // were, is told once per run of failures and is tried again once a quiet
+  // look every few seconds finds the file readable. Changes not yet in the
+  // file go onto the rules read. A missing file or one of zeros (made by
+  // the engine) holds no rules. A damaged file is copied beside it first
+  // and the records that could be read are taken (Repaired: the set then
+  // still has to be written).
   LoadResult LoadRules();
+
+  // WM_RULE_REQUEST's answer when the page was busy (a dialog or a pass
+  // was open): the request runs when that operation ends. Otherwise the
+  // answer is 0.
+  static constexpr LRESULT kRequestQueued = -1;
+  // Tells the user, once for a whole set of system-rule requests, how many
+  // of their rules did not fit the rule file (a system-rule request adds
+  // what fits, in order, and says nothing itself).
+  void TellSystemRulesLeftOut(size_t leftOut);
 
   const RuleList& Rules() const { return rules_; }
   // True while a request or a cell change is being carried out.
@@ -92,7 +108,7 @@ class CDlgFilePage : public CBkDialogST {
     int result;
   };
 
-  void HandleRequest(const RULE_REQUEST* req);
+  LRESULT HandleRequest(const RULE_REQUEST* req);
   // Runs one change of the set and then, each exactly once, the requests
   // that arrived during its passes. Nothing touches the set or the rows
   // while a pass runs: requests that arrive then only queue up.
@@ -102,21 +118,29 @@ class CDlgFilePage : public CBkDialogST {
   // from the file and reads it back; reads the file first while it has never
   // been read completely.
   void Synchronise(bool changed);
-  bool OpenRuleFile(DWORD& error);
+  enum class WriteResult { Written, Refused, Failed };
+  // The save of the set behind the progress window (see SaveRules).
+  WriteResult WriteSet();
+  bool OpenRuleFile(std::string& reason);
   // Frees the set (rows first) and closes the long-lived file.
   void ReleaseRules();
-  bool ReadFromFile(RuleList& loaded, bool& repaired, DWORD& error);
+  bool ReadFromFile(RuleList& loaded, bool& repaired, std::string& reason);
   void Refresh();
   void Notify(const std::string& text);
+  // Tells the user that a change was not made: the file is full.
+  void TellFull(size_t fileRules);
   void StartRetry();
   void StopRetry();
+  // The retry's quiet look: true when the file and its shared objects can
+  // be opened and nobody holds the Read mutex.
+  bool ReadyToRead() const;
   void EditNew(const RULE_REQUEST& req);
   void EditSelected();
   void RemoveSelected();
   std::vector<RULEFILE_ITEM*> SelectedRules() const;
   INT_PTR RunEditor(std::vector<RULEFILE_ITEM*>& rules, uint32_t mode);
   // One pass over a rule file on the worker behind the progress window.
-  PassOutcome RunFilePass(uint32_t operations, CRuleFile& file, RuleList& rules, UINT messageId);
+  PassOutcome RunFilePass(NOTIFY_JOB& job, UINT messageId);
 
   void SetUpList();
   void RebuildRows();
@@ -130,6 +154,14 @@ class CDlgFilePage : public CBkDialogST {
   std::string mappingName_;
   CRuleFile ruleFile_;
   RuleList rules_;
+  // The rules as the page last read them from the file or wrote them
+  // there: what another writer's change is told apart from.
+  RuleList base_;
+  // After a damaged file was copied beside it: the next write replaces
+  // whatever the file holds.
+  bool overwrite_ = false;
+  // Why the last read or write failed, for the message at the end.
+  std::string lastFailure_;
   CGfxListCtrl list_;
   HIMAGELIST images_ = nullptr;
   EditRunner editRunner_;

@@ -1,6 +1,7 @@
 // CMappedFile: a file in the system directory shared with the access engine
 // through a named file mapping, with a Read and a Write mutex named after
-// the mapping ("<mapping> Read", "<mapping> Write").
+// the mapping ("<mapping> Read", "<mapping> Write"), all three in the global
+// namespace (rules/SharedNames.h).
 //
 // A writer takes the Write mutex, then the Read mutex; a reader takes only
 // the Read mutex. Waits have no time-out, but a cancel event (if set) ends
@@ -41,8 +42,18 @@ class CMappedFile {
   bool IsWriteMode() const { return (access_ & GENERIC_WRITE) != 0; }
   bool IsOpen() const { return view_ != nullptr; }
   // The system error of the last failed Open (or of a mutex wait that was
-  // given up: ERROR_TIMEOUT); 0 after a successful Open.
+  // given up: ERROR_TIMEOUT); 0 after a successful Open. A read-only open
+  // of a missing file fails with ERROR_FILE_NOT_FOUND, one of an empty file
+  // with ERROR_HANDLE_EOF: neither holds anything to read.
   DWORD LastError() const { return lastError_; }
+  // The name of the shared object (mapping or mutex) that the last failed
+  // Open could not open or create; empty when the file itself failed.
+  const std::string& FailedObject() const { return failedObject_; }
+  // Why the last Open failed, for the user: the shared object and the
+  // reason, or the system's text of the error.
+  std::string FailureText() const;
+  // Bytes of the file that the view holds (at most the max size).
+  uint32_t ViewSize() const { return viewSize_; }
   HANDLE ReadMutex() const { return readMutex_; }
   HANDLE WriteMutex() const { return writeMutex_; }
 
@@ -62,13 +73,19 @@ class CMappedFile {
     uint32_t access;
     bool endMarker;
   };
-  // The common open: rewrites the header, sets the file to maxSize bytes,
-  // opens or creates the mapping, maps it whole and creates both mutexes.
-  // In write mode the header is also copied into the view. Returns 0 or -1
-  // (traced); the caller validates the header in read mode.
+  // The common open. Write mode: rewrites the header, sets the file to
+  // maxSize bytes, opens or creates the shared mapping, maps it whole,
+  // opens or creates both mutexes and copies the header into the view.
+  // Read mode writes nothing: it opens the existing file for reading, maps
+  // the shared mapping when a writer has made it (else the file as it is,
+  // under no name) and opens the Read mutex (a reader that may not create
+  // it and finds none goes on without it). Shared objects go by their names
+  // in the global namespace. Returns 0 or -1 (traced, LastError and
+  // FailedObject set); the caller validates the header in read mode.
   int OpenMapping(const OpenArgs& args);
-  // Releases and closes a mutex handle, then creates or opens the named one.
-  static bool CreateNamedMutex(HANDLE& handle, const std::string& name);
+  // Releases and closes a mutex handle, then opens or creates the shared
+  // mutex of that plain name; false (error set) when there is none to be had.
+  bool OpenNamedMutex(HANDLE& handle, const std::string& plainName, bool readOnly);
   // Clears everything Close clears plus the two bases.
   void CloseAndClear();
 
@@ -90,4 +107,6 @@ class CMappedFile {
   bool endMarker_ = false;
   HANDLE cancel_ = nullptr;
   DWORD lastError_ = 0;
+  std::string failedObject_;
+  uint32_t viewSize_ = 0;
 };

@@ -19,6 +19,7 @@ std::string CRuleFile::DefaultPath() { return SystemDir() + "\\QX5Rule.rle"; }
 
 void CRuleFile::Reset() {
   CloseAndClear();
+  blank_ = false;
   counter_ = 0;
   usedSize_ = 0;
   maxSize_ = RULE_FILE_SIZE;
@@ -50,11 +51,16 @@ int CRuleFile::Open(const char* path, const char* mappingName, uint32_t maxSize,
       Reset();
       return -1;
     }
-    if (!IsWriteMode() && !IsValidHeader(view_)) {
-      lastError_ = ERROR_INVALID_DATA;
-      Trace("CRuleFile::Open:Not Valid Rule File Header.\n");
-      Reset();
-      return -1;
+    if (!IsWriteMode() && !IsValidRuleHeader(view_, viewSize_)) {
+      // The engine may have made the file: all zeros until the first
+      // write gives it the header.
+      if (!IsAllZero(view_, viewSize_)) {
+        lastError_ = ERROR_INVALID_DATA;
+        Trace("CRuleFile::Open:Not Valid Rule File Header.\n");
+        Reset();
+        return -1;
+      }
+      blank_ = true;
     }
     return 0;
   } catch (const CQX5Exception& e) {
@@ -99,13 +105,19 @@ int CRuleFile::ReadRules(RuleList& rules, uint32_t* count, uint32_t* offset) {
     bool pause = false;
     int result;
     {
+      // A reader without the Read mutex found nobody who has it.
       MutexLock readLock(readMutex_, cancel_);
-      if (!readLock.Owned()) {
+      if (readMutex_ && !readLock.Owned()) {
         lastError_ = ERROR_TIMEOUT;
         *count = 0;
         return -1;
       }
-      result = ParseRuleRecords(readBase_, maxSize_, rules, *count, *offset, &pause);
+      if (blank_) {
+        *count = 0;
+        result = -3;
+      } else {
+        result = ParseRuleRecords(readBase_, maxSize_, rules, *count, *offset, &pause, viewSize_);
+      }
     }
     // An empty rule set: give a writer that is about to fill the file a
     // moment before the caller goes on.
@@ -116,5 +128,35 @@ int CRuleFile::ReadRules(RuleList& rules, uint32_t* count, uint32_t* offset) {
   } catch (const std::bad_alloc& e) {
     TraceException(e.what());
   }
+  return -1;
+}
+
+int CRuleFile::SaveRules(const RuleList* base, const RuleList& mine, RuleSaveOutcome& outcome) {
+  outcome = RuleSaveOutcome{};
+  if (!writeBase_ || !IsWriteMode()) {
+    lastError_ = ERROR_INVALID_HANDLE;
+    return -1;
+  }
+  try {
+    MutexLock writeLock(writeMutex_, cancel_);
+    if (!writeLock.Owned()) {
+      lastError_ = ERROR_TIMEOUT;
+      return -1;
+    }
+    MutexLock readLock(readMutex_, cancel_);
+    if (!readLock.Owned()) {
+      lastError_ = ERROR_TIMEOUT;
+      return -1;
+    }
+    outcome = SaveRulesOntoView(writeBase_, maxSize_, viewSize_, base, mine);
+    if (outcome.result == RuleSaveResult::Written || outcome.result == RuleSaveResult::Merged)
+      usedSize_ = outcome.usedSize;
+    return 0;
+  } catch (const CQX5Exception& e) {
+    TraceException(e.what());
+  } catch (const std::bad_alloc& e) {
+    TraceException(e.what());
+  }
+  lastError_ = ERROR_NOT_ENOUGH_MEMORY;
   return -1;
 }

@@ -8,12 +8,8 @@
 #include "framework/Module.h"
 #include "resource.h"
 
-namespace {
-
-// Fills a format of the string table (with a built-in text when the table
-// lacks it) with the given strings and number.
-std::string Format(UINT id, const char* fallback, const std::string& a, const std::string& b,
-                   unsigned long long n = 0) {
+std::string FillStringFormat(UINT id, const char* fallback, const std::string& a, const std::string& b,
+                             unsigned long long n) {
   std::string format = LoadStr(id);
   if (format.empty()) format = fallback;
   std::string out;
@@ -36,8 +32,6 @@ std::string Format(UINT id, const char* fallback, const std::string& a, const st
   }
   return out;
 }
-
-}  // namespace
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, DWORD& error) {
   bytes.clear();
@@ -126,23 +120,49 @@ std::string SystemErrorText(DWORD error) {
   return text;
 }
 
-std::string RulesNotWrittenText(const std::string& rulePath, DWORD error) {
-  return Format(IDS_RULES_NOT_WRITTEN,
-                "The rules could not be written to %1:\n%2\n\nThe access engine does not see the latest "
-                "changes. Varnokel keeps them and writes them again at the next change and when it ends.",
-                rulePath, SystemErrorText(error));
+std::string RulesNotWrittenText(const std::string& rulePath, const std::string& reason) {
+  return FillStringFormat(IDS_RULES_NOT_WRITTEN,
+                          "The rules could not be written to %1:\n%2\n\nThe access engine does not see the latest "
+                          "changes. Varnokel keeps them and writes them again at the next change and when it ends.",
+                          rulePath, reason);
 }
 
-std::string RulesNotReadText(const std::string& rulePath, DWORD error) {
-  return Format(IDS_RULES_NOT_READ,
-                "The rules could not be read from %1:\n%2\n\nVarnokel keeps the rules it shows and writes "
-                "nothing over the file until it has read it completely.",
-                rulePath, SystemErrorText(error));
+std::string RulesNotReadText(const std::string& rulePath, const std::string& reason) {
+  return FillStringFormat(IDS_RULES_NOT_READ,
+                          "The rules could not be read from %1:\n%2\n\nVarnokel keeps the rules it shows and writes "
+                          "nothing over the file until it has read it completely.",
+                          rulePath, reason);
 }
 
 std::string RulesDamagedText(const std::string& rulePath, size_t rulesRead) {
-  return Format(IDS_RULES_DAMAGED,
-                "The rule file %1 was damaged. %n rules could be read; Varnokel goes on with them.\n\nThe "
-                "file as it was is saved as %2.",
-                rulePath, DamagedCopyPath(rulePath), rulesRead);
+  return FillStringFormat(IDS_RULES_DAMAGED,
+                          "The rule file %1 was damaged. %n rules could be read; Varnokel goes on with them.\n\nThe "
+                          "file as it was is saved as %2.",
+                          rulePath, DamagedCopyPath(rulePath), rulesRead);
+}
+
+std::string RulesFullText(const std::string& rulePath, size_t fileRules) {
+  return FillStringFormat(IDS_RULES_FULL,
+                          "The rule file %1 is full: it holds %n rules, and the change does not fit. Nothing was "
+                          "changed.\n\nRemove rules first, then make the change again.",
+                          rulePath, "", fileRules);
+}
+
+std::string SystemRulesLeftOutText(const std::string& rulePath, size_t leftOut, size_t fileRules) {
+  return FillStringFormat(IDS_SYSTEM_RULES_LEFT_OUT,
+                          "The rule file %1 is full: %n of the system rules did not fit and were not added. It "
+                          "holds %2 rules.\n\nRemove rules first, then add the system rules again.",
+                          rulePath, std::to_string(fileRules), leftOut);
+}
+
+std::string RulesLostText(const std::string& rulePath, const std::string& reason, bool unread, size_t count) {
+  if (unread)
+    return FillStringFormat(IDS_RULES_LOST_UNREAD,
+                            "Varnokel is ending, and the rule file %1 still cannot be read:\n%2\n\nThe %n rules "
+                            "added since Varnokel started are not in the file and are lost.",
+                            rulePath, reason, count);
+  return FillStringFormat(IDS_RULES_LOST_UNWRITTEN,
+                          "Varnokel is ending, and the rules could not be written to %1:\n%2\n\nThe changes made "
+                          "since the file was last written are lost.",
+                          rulePath, reason);
 }

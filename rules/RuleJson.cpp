@@ -102,7 +102,6 @@ bool ReadRule(const Json& rule, size_t index, RULEFILE_ITEM& item, RuleInputErro
   const Json& deny = rule.at("deny");
   if (!deny.is_array())
     return Fail(error, std::string("\"deny\" must be an array of kind names, not ") + TypeNameOf(deny), index);
-  if (deny.empty()) return Fail(error, "\"deny\" is empty: a rule must deny at least one kind", index);
   item.Kinds = 0;
   for (const Json& kind : deny) {
     if (!kind.is_string())
@@ -130,7 +129,6 @@ bool ReadRule(const Json& rule, size_t index, RULEFILE_ITEM& item, RuleInputErro
       return Fail(error, "\"source\" is empty (leave it out, or \"*\", for every program)", index);
   }
   if (!TakeString(rule, "dest", item.Dest, index, error)) return false;
-  if (item.Dest.empty()) return Fail(error, "\"dest\" is empty", index);
   item.SourceLen = static_cast<uint32_t>(item.Source.size());
   item.DestLen = static_cast<uint32_t>(item.Dest.size());
   return true;
@@ -229,47 +227,33 @@ bool RulesToJson(const RuleList& rules, std::string& out, RuleInputError& error)
 }
 
 bool CheckRuleLengths(const RuleList& rules, RuleInputError& error) {
+  // The most one record can take: the whole data area before the reserve.
+  const uint64_t room = RULE_FILE_SIZE - RULE_FILE_HEADER_SIZE - RULE_FILE_RESERVE;
   size_t index = 0;
   for (const auto& rule : rules) {
     ++index;
     if (!rule) continue;
     if (rule->Source.empty()) return Fail(error, "source is empty", index);
-    if (rule->Dest.empty()) return Fail(error, "dest is empty", index);
-    if (rule->Source.size() > kMaxRuleTextLength)
-      return Fail(error, "source is " + std::to_string(rule->Source.size()) + " characters long (at most 259)", index);
-    if (rule->Dest.size() > kMaxRuleTextLength)
-      return Fail(error, "dest is " + std::to_string(rule->Dest.size()) + " characters long (at most 259)", index);
+    if (RULE_RECORD_FIXED_SIZE + rule->Source.size() + rule->Dest.size() > room)
+      return Fail(error,
+                  "source and dest are " + std::to_string(rule->Source.size() + rule->Dest.size()) +
+                      " characters long, more than the rule file holds",
+                  index);
   }
   return true;
-}
-
-uint64_t RuleSetBytes(const RuleList& rules) {
-  uint64_t bytes = 0;
-  for (const auto& rule : rules)
-    if (rule && rule->Type != 0)
-      bytes += RULE_RECORD_FIXED_SIZE + std::max<uint64_t>(rule->Source.size(), 1) + rule->Dest.size();
-  return bytes;
-}
-
-bool RuleSetFits(const RuleList& rules, uint32_t maxSize) {
-  return uint64_t{RULE_FILE_HEADER_SIZE} + RuleSetBytes(rules) + RULE_FILE_RESERVE <= maxSize;
 }
 
 size_t ImportRules(RuleList& current, RuleList incoming, bool replace) {
   size_t count = 0;
   if (replace) {
-    RuleList result;
-    for (auto& item : incoming) {
-      if (!item) continue;
-      auto equal = std::find_if(result.begin(), result.end(), [&](const auto& r) { return RulesEqual(*r, *item); });
-      if (equal != result.end()) {
-        (*equal)->Kinds |= item->Kinds;
-      } else {
-        result.push_back(std::move(item));
+    // Exactly the imported rules, so that a backup gives back what was
+    // exported (equal rules that a file held stay apart).
+    current.clear();
+    for (auto& item : incoming)
+      if (item) {
+        current.push_back(std::move(item));
         ++count;
       }
-    }
-    current = std::move(result);
     return count;
   }
   // New ordinary rules go to the front one by one, so they are merged from

@@ -17,8 +17,10 @@
 
 #include "rules/RuleRecord.h"
 
-// Longest source or dest, in bytes of the system code page: the engine and
-// the front end keep paths in buffers of 260 characters.
+// Longest source or dest that `vkctl add` takes, in bytes of the system
+// code page: a path the user types fits the system's path buffers of 260
+// characters. Imports take whatever the rule file holds (the front end
+// keeps dests of dropped files that are longer).
 inline constexpr size_t kMaxRuleTextLength = 259;
 
 // Why an input was refused: a position in the text (line and column from 1
@@ -44,18 +46,16 @@ bool ParseRulesJson(std::string_view text, RuleList& rules, RuleInputError& erro
 // the seven kinds, or text that is not UTF-8.
 bool RulesToJson(const RuleList& rules, std::string& out, RuleInputError& error);
 
-// Every source and dest non-empty and at most kMaxRuleTextLength bytes.
+// Every rule one that the rule file can hold: a source that is not empty
+// (the file would hold "*" instead), and a record that fits the file's data
+// area on its own. A dest may be empty and a rule may deny nothing: the
+// Files page keeps such rules, and a backup must restore them.
 bool CheckRuleLengths(const RuleList& rules, RuleInputError& error);
-
-// Bytes that the rules take in the data area of a rule file (records only).
-uint64_t RuleSetBytes(const RuleList& rules);
-// True when all rules fit before the reserve of a rule file of maxSize bytes.
-bool RuleSetFits(const RuleList& rules, uint32_t maxSize = RULE_FILE_SIZE);
 
 // Brings imported rules into the current set. Merge: every rule goes in as
 // through the front end's merge (an equal rule gains the kinds, a new
 // ordinary rule goes to the front, a new system rule to the back); new
-// rules keep their order among themselves. Replace: the set becomes the
-// imported rules in their order, equal rules among them folded into the
-// first one. Returns how many rules were added (merge) or kept (replace).
+// rules keep their order among themselves. Replace: the set becomes exactly
+// the imported rules in their order. Returns how many rules were added
+// (merge) or taken (replace).
 size_t ImportRules(RuleList& current, RuleList incoming, bool replace);

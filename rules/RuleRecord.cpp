@@ -1,5 +1,6 @@
 #include "rules/RuleRecord.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "framework/ByteOrder.h"
@@ -106,14 +107,27 @@ int WalkRuleRecords(const uint8_t* dataArea, uint32_t maxSize, uint64_t viewEnd,
 }  // namespace
 
 int ParseRuleRecords(const uint8_t* dataArea, uint32_t maxSize, RuleList& rules, uint32_t& count, uint32_t& offset,
-                     bool* pauseHint) {
-  // The view ends maxSize - 39 bytes after the data area.
-  return WalkRuleRecords(dataArea, maxSize, maxSize, rules, count, offset, pauseHint);
+                     bool* pauseHint, uint64_t viewEnd) {
+  // A whole view ends maxSize - 39 bytes after the data area.
+  return WalkRuleRecords(dataArea, maxSize, viewEnd, rules, count, offset, pauseHint);
+}
+
+bool IsAllZero(const uint8_t* bytes, size_t size) {
+  for (size_t i = 0; i < size; ++i)
+    if (bytes[i] != 0) return false;
+  return true;
 }
 
 RuleFileShape CheckRuleFileShape(const uint8_t* bytes, size_t size) {
   if (size == 0) return RuleFileShape::Missing;
   if (size == RULE_FILE_SIZE && IsValidRuleHeader(bytes, size)) return RuleFileShape::AsWritten;
+  // Nothing but zeros after the header (or where it would be): no record
+  // was ever written. The header may be missing too (a file of the full
+  // length, or one of zeros only).
+  const size_t header = size < RULE_FILE_HEADER_SIZE ? size : RULE_FILE_HEADER_SIZE;
+  if (IsAllZero(bytes + header, size - header) &&
+      (size == RULE_FILE_SIZE || IsAllZero(bytes, header) || IsValidRuleHeader(bytes, size)))
+    return RuleFileShape::Empty;
   return RuleFileShape::Damaged;
 }
 
@@ -158,4 +172,16 @@ int SerializeRuleRecords(uint8_t* dataArea, uint32_t maxSize, const RuleList& ru
   Store32(dataArea + off, 0);
   usedSize = static_cast<uint32_t>(off);
   return result;
+}
+
+uint64_t RuleSetBytes(const RuleList& rules) {
+  uint64_t bytes = 0;
+  for (const auto& rule : rules)
+    if (rule && rule->Type != 0)
+      bytes += RULE_RECORD_FIXED_SIZE + std::max<uint64_t>(rule->Source.size(), 1) + rule->Dest.size();
+  return bytes;
+}
+
+bool RuleSetFits(const RuleList& rules, uint32_t maxSize) {
+  return uint64_t{RULE_FILE_HEADER_SIZE} + RuleSetBytes(rules) + RULE_FILE_RESERVE <= maxSize;
 }

@@ -91,18 +91,26 @@ using RuleList = std::list<std::unique_ptr<RULEFILE_ITEM>>;
 //       are kept and offset stays at the damaged record.
 // *pauseHint (when given) is set when the caller should pause 10 ms before
 // polling again: the walk ended at an end marker without reading a record.
+// viewEnd: the file offset where the readable bytes end when the view is
+// shorter than maxSize (a file mapped as it is); bytes past it count as
+// missing.
 int ParseRuleRecords(const uint8_t* dataArea, uint32_t maxSize, RuleList& rules, uint32_t& count, uint32_t& offset,
-                     bool* pauseHint = nullptr);
+                     bool* pauseHint = nullptr, uint64_t viewEnd = UINT64_MAX);
 
 // How a rule file looks on disk before the front end opens it. Every open
 // rewrites the header and sets the length, so this has to be judged on the
 // bytes as they were found.
 enum class RuleFileShape {
   Missing,    // no bytes at all: nothing to lose
+  Empty,      // zeros, or the header followed by zeros: a new file that
+              // holds no rule yet (the engine creates it so)
   AsWritten,  // RULE_FILE_SIZE bytes beginning with the magic
   Damaged,    // another length (cut short, say) or a foreign header
 };
 RuleFileShape CheckRuleFileShape(const uint8_t* bytes, size_t size);
+
+// True when all size bytes are zero (also for size 0).
+bool IsAllZero(const uint8_t* bytes, size_t size);
 
 // Reads every record out of a whole rule file image of size bytes as it was
 // on disk (fewer or more than RULE_FILE_SIZE). The reserve is that of a
@@ -121,3 +129,9 @@ int ParseRuleFileImage(const uint8_t* bytes, size_t size, RuleList& rules);
 // with the source "*": either would otherwise read back as the end marker and
 // hide every rule after it from the reader and the engine.
 int SerializeRuleRecords(uint8_t* dataArea, uint32_t maxSize, const RuleList& rules, uint32_t& usedSize);
+
+// Bytes that the rules take in the data area of a rule file (records only,
+// as SerializeRuleRecords writes them).
+uint64_t RuleSetBytes(const RuleList& rules);
+// True when all rules fit before the reserve of a rule file of maxSize bytes.
+bool RuleSetFits(const RuleList& rules, uint32_t maxSize = RULE_FILE_SIZE);

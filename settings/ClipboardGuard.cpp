@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/MessageFilter.h"
 #include "framework/Module.h"
 #include "resource.h"
 #include "rules/NoCopyPaths.h"
@@ -54,9 +55,16 @@ std::vector<std::string> DroppedPaths(HANDLE drop) {
   return paths;
 }
 
+// The notice goes only into a file of its own that does not exist yet. A
+// "<file>.txt" that exists is left alone, whatever it is: the user's own
+// document, a link or reparse point planted there to make this program
+// (with its administrator rights) write elsewhere, or the notice of an
+// earlier copy, which already says what a new one would. The reparse point
+// flag keeps the system from following a link at that name, a dangling one
+// included; creating anew fails on it as on any existing name.
 void WriteNotice(const std::string& path, const std::string& notice, int& written) {
-  HANDLE f =
-      CreateFileA((path + ".txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE f = CreateFileA((path + ".txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (f == INVALID_HANDLE_VALUE) return;
   DWORD done = 0;
   if (WriteFile(f, notice.data(), static_cast<DWORD>(notice.size()), &done, nullptr) && done == notice.size())
@@ -69,6 +77,11 @@ void WriteNotice(const std::string& path, const std::string& notice, int& writte
 void CClipboardGuard::Join(HWND window) {
   if (!window || window_) return;
   window_ = window;
+  // The viewer before this one in the chain may run with less rights than
+  // this program; Windows lets the chain's two messages through from it
+  // anyway, and saying so here keeps the chain whole should it not.
+  AllowMessageFromLowerIntegrity(window, WM_DRAWCLIPBOARD);
+  AllowMessageFromLowerIntegrity(window, WM_CHANGECBCHAIN);
   // The system sends a first WM_DRAWCLIPBOARD from inside this call, so
   // the content already on the clipboard is looked at too; nextViewer is
   // not known yet then, and the viewers behind have seen that content.

@@ -1,7 +1,8 @@
 // CClipboardGuard: the Options page's place in the clipboard viewer chain.
 // On every new clipboard content it looks at what was copied: a file-drop
 // list naming a copy-protected file (NoCopyPaths) gets a notice file
-// "<path>.txt" beside that file, and plain text that contains one of the
+// "<path>.txt" beside that file (a file already there, a link among them,
+// is never replaced or written through), and plain text that contains one of the
 // no-copy keywords (regStrNoCpyText) is replaced by a notice.
 //
 // Its own notice is recognised by its text: clipboard text equal to the

@@ -2,6 +2,8 @@
 
 #include "framework/Module.h"
 #include "resource.h"
+#include "settings/PasswordCheck.h"
+#include "settings/PasswordForm.h"
 #include "settings/Settings.h"
 
 CDlgPassword::CDlgPassword(HWND owner, DWORD mode) : CDialogBase(IDD_PASSWORD, owner), mode(mode) {}
@@ -29,21 +31,38 @@ void CDlgPassword::OnOK() {
   const std::string invalidOld = LoadStr(IDS_INVALID_OLD_PASSWORD);
   const std::string invalidNew = LoadStr(IDS_INVALID_NEW_PASSWORD);
   const std::string changed = LoadStr(IDS_PASSWORD_CHANGED);
-  const std::string oldText = ItemText(IDC_PWD_OLD);
-  const std::string newText = ItemText(IDC_PWD_NEW);
+  std::string oldText = ItemText(IDC_PWD_OLD);
+  std::string newText = ItemText(IDC_PWD_NEW);
+  SetDlgItemTextA(m_hWnd, IDC_PWD_OLD, "");
+  SetDlgItemTextA(m_hWnd, IDC_PWD_NEW, "");
 
+  // The typed texts are wiped before any message box is shown.
+  std::string message;
+  UINT icon = MB_ICONEXCLAMATION;
   if (mode == changeMode) {
-    if (oldText != regStrPass) {
-      AppMessageBox(m_hWnd, invalidOld, MB_OK | MB_ICONEXCLAMATION);
+    const PasswordCheck old = CheckTypedPassword(oldText, regStrPass);
+    std::string stored;
+    if (old == PasswordCheck::kDamaged) {
+      message = LoadStr(IDS_PASSWORD_DAMAGED);
+    } else if (old != PasswordCheck::kMatch) {
+      message = invalidOld;
+    } else if (!MakeStoredPassword(newText, stored)) {
+      message = invalidNew;  // the system could not make its stored form
     } else {
-      WritePassword(newText);
-      regStrPass = newText;
-      AppMessageBox(m_hWnd, changed, MB_OK | MB_ICONINFORMATION);
+      WritePassword(stored);
+      regStrPass = stored;
+      message = changed;
+      icon = MB_ICONINFORMATION;
     }
-  } else if (newText != regStrPass) {
-    AppMessageBox(m_hWnd, invalidNew, MB_OK | MB_ICONEXCLAMATION);
   } else {
-    verified = 1;
+    switch (CheckTypedPassword(newText, regStrPass)) {
+      case PasswordCheck::kMatch: verified = 1; break;
+      case PasswordCheck::kMismatch: message = invalidNew; break;
+      case PasswordCheck::kDamaged: message = LoadStr(IDS_PASSWORD_DAMAGED); break;
+    }
   }
+  WipeText(oldText);
+  WipeText(newText);
+  if (!message.empty()) AppMessageBox(m_hWnd, message, MB_OK | icon);
   EndDialog(IDOK);
 }

@@ -69,8 +69,9 @@ extern std::atomic<uint32_t> g_clrRun;
 extern std::atomic<uint32_t> g_clrRead;
 extern std::atomic<uint32_t> g_clrWrite;
 extern std::atomic<uint32_t> g_bToughHook;
-// The settings password (empty: none) and the no-copy keyword list.
-// User-interface thread only.
+// The settings password in its stored form (empty: none; see
+// settings/PasswordForm.h), never the typed text, and the no-copy keyword
+// list. User-interface thread only.
 extern std::string regStrPass;
 extern std::string regStrNoCpyText;
 

@@ -263,8 +263,9 @@ int CGfxListCtrl::InsertRow(int index, const std::string& text, LPARAM data) {
 }
 
 bool CGfxListCtrl::SetCellText(int row, int columnId, const std::string& text) {
+  // The list view refuses a row that it does not hold.
   int column = ListColumnOf(columnId);
-  if (column < 0 || row < 0 || row >= RowCount()) return false;
+  if (!m_hWnd || column < 0 || row < 0) return false;
   LVITEMA item{};
   item.iSubItem = column;
   item.pszText = const_cast<char*>(text.c_str());
@@ -399,14 +400,20 @@ void CGfxListCtrl::ResetFonts() {
 // --- owner queries -----------------------------------------------------------
 
 void CGfxListCtrl::FillQuery(GfxListQuery& q, int kind, int row, int columnId) const {
+  FillDrawQuery(q, kind, row, columnId, row >= 0 ? RowData(row) : 0,
+                row >= 0 && columnId >= 0 ? CellText(row, columnId) : std::string());
+}
+
+void CGfxListCtrl::FillDrawQuery(GfxListQuery& q, int kind, int row, int columnId, LPARAM data,
+                                 std::string text) const {
   q.kind = kind;
   q.controlId = m_hWnd ? static_cast<UINT>(GetDlgCtrlID(m_hWnd)) : 0;
   q.item = row;
   q.column = columnId;
-  q.itemData = row >= 0 ? RowData(row) : 0;
+  q.itemData = data;
   q.textColour = GetSysColor(COLOR_WINDOWTEXT);
   q.backColour = GetSysColor(COLOR_WINDOW);
-  if (row >= 0 && columnId >= 0) q.text = CellText(row, columnId);
+  q.text = std::move(text);
 }
 
 LRESULT CGfxListCtrl::AskOwner(GfxListQuery& query) {
@@ -418,6 +425,34 @@ LRESULT CGfxListCtrl::AskOwner(GfxListQuery& query) {
 }
 
 // --- drawing -----------------------------------------------------------------
+
+void CGfxListCtrl::PaintBuffered() {
+  // The whole update is drawn off screen (background, rows, grid) and shown
+  // with one copy: drawn onto the window itself, a list whose paint takes a
+  // while shows an empty area that fills row by row.
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(m_hWnd, &ps);
+  const RECT rc = ps.rcPaint;
+  const int width = rc.right - rc.left, height = rc.bottom - rc.top;
+  if (dc && width > 0 && height > 0) {
+    MemoryDC mem(dc, width, height);
+    SetViewportOrgEx(mem.Get(), -rc.left, -rc.top, nullptr);
+    IntersectClipRect(mem.Get(), rc.left, rc.top, rc.right, rc.bottom);
+    SendMessageA(m_hWnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem.Get()), PRF_ERASEBKGND | PRF_CLIENT);
+    SetViewportOrgEx(mem.Get(), 0, 0, nullptr);
+    // The header and an open editor are windows of their own and draw
+    // themselves.
+    for (HWND child = GetWindow(m_hWnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      if (!IsWindowVisible(child)) continue;
+      RECT cr{};
+      GetWindowRect(child, &cr);
+      MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&cr), 2);
+      ExcludeClipRect(dc, cr.left, cr.top, cr.right, cr.bottom);
+    }
+    BitBlt(dc, rc.left, rc.top, width, height, mem.Get(), 0, 0, SRCCOPY);
+  }
+  EndPaint(m_hWnd, &ps);
+}
 
 void CGfxListCtrl::DrawRow(const DRAWITEMSTRUCT& dis) {
   const int row = static_cast<int>(dis.itemID);
@@ -456,7 +491,8 @@ void CGfxListCtrl::DrawRow(const DRAWITEMSTRUCT& dis) {
   }
 
   const bool selected = (dis.itemState & ODS_SELECTED) != 0;
-  const bool focused = GetFocus() == m_hWnd || (editor_ && IsChild(m_hWnd, GetFocus()));
+  if (hasFocus_ < 0) hasFocus_ = GetFocus() == m_hWnd;
+  const bool focused = hasFocus_ > 0 || (editor_ && IsChild(m_hWnd, GetFocus()));
   RECT selection{};
   if (selected) {
     RECT sel{0, 0, std::min(width, rightmost), height};
@@ -472,13 +508,17 @@ void CGfxListCtrl::DrawRow(const DRAWITEMSTRUCT& dis) {
     selection = sel;
   }
 
+  // The row's data comes with the drawing request: the owner's queries
+  // need no further request to the list.
+  const LPARAM data = static_cast<LPARAM>(dis.itemData);
+  HIMAGELIST images = (listStyle_ & GFXS_IMAGECELLS) ? ImageList() : nullptr;
   for (int c = 0; c < columns; ++c) {
     const GfxColumnDef* def = columns_ ? columns_->Find(listColumnIds_[c]) : nullptr;
-    DrawCell(dc, cells[c], row, c, def);
+    DrawCell(dc, cells[c], row, data, c, def, images);
   }
 
   GfxListQuery grid;
-  FillQuery(grid, GFXQ_GRIDLINES, row, -1);
+  FillDrawQuery(grid, GFXQ_GRIDLINES, row, -1, data, {});
   if (!AskOwner(grid) && (listStyle_ & (GFXS_HGRID | GFXS_VGRID))) {
     GdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, kGridLine));
     SelectGuard usePen(dc, pen.Get());
@@ -503,21 +543,21 @@ void CGfxListCtrl::DrawRow(const DRAWITEMSTRUCT& dis) {
   BitBlt(dis.hDC, rc.left, rc.top, width, height, dc, 0, 0, SRCCOPY);
 
   GfxListQuery drawn;
-  FillQuery(drawn, GFXQ_ROWDRAWN, row, -1);
+  FillDrawQuery(drawn, GFXQ_ROWDRAWN, row, -1, data, {});
   AskOwner(drawn);
 }
 
-void CGfxListCtrl::DrawCell(HDC dc, const RECT& cell, int row, int listColumn, const GfxColumnDef* def) {
+void CGfxListCtrl::DrawCell(HDC dc, const RECT& cell, int row, LPARAM data, int listColumn, const GfxColumnDef* def,
+                            HIMAGELIST images) {
   if (cell.right <= cell.left) return;
   const int columnId = ColumnIdAt(listColumn);
-  const std::string text = CellText(row, columnId);
+  std::string text = CellText(row, columnId);
   const DWORD flags = def ? def->flags : 0;
 
   int saved = SaveDC(dc);
   IntersectClipRect(dc, cell.left, cell.top, cell.right, cell.bottom);
 
-  HIMAGELIST images = ImageList();
-  if ((listStyle_ & GFXS_IMAGECELLS) && (flags & GFXCOL_IMAGECELL) && images) {
+  if (images && (flags & GFXCOL_IMAGECELL)) {
     int iw = 0, ih = 0;
     ImageList_GetIconSize(images, &iw, &ih);
     int x = cell.left + (cell.right - cell.left - iw) / 2;
@@ -528,7 +568,7 @@ void CGfxListCtrl::DrawCell(HDC dc, const RECT& cell, int row, int listColumn, c
     COLORREF colour = GetSysColor(COLOR_WINDOWTEXT);
     if (listStyle_ & GFXS_OWNERFORMAT) {
       GfxListQuery q;
-      FillQuery(q, GFXQ_FORMAT, row, columnId);
+      FillDrawQuery(q, GFXQ_FORMAT, row, columnId, data, text);
       q.mask = GFXF_BOLD | GFXF_ITALIC | GFXF_UNDERLINE | GFXF_FONT | GFXF_TEXTCOLOUR;
       if (AskOwner(q)) {
         if ((q.format & GFXF_FONT) && q.font)
@@ -670,8 +710,20 @@ LRESULT CGfxListCtrl::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOUSEWHEEL:
     case WM_SIZE: EndEdit(true); break;
     case WM_SETFONT: ResetFonts(); break;
+    case WM_SETREDRAW: redrawOff_ = wp == FALSE; break;
+    case WM_ERASEBKGND:
+      // Erased off screen with the rest of the paint (see PaintBuffered).
+      if (!redrawOff_) return 1;
+      break;
+    case WM_PAINT:
+      if (wp == 0 && !redrawOff_) {
+        PaintBuffered();
+        return 0;
+      }
+      break;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
+      hasFocus_ = msg == WM_SETFOCUS ? 1 : 0;
       // The selection is drawn differently with and without the focus.
       InvalidateRect(m_hWnd, nullptr, FALSE);
       break;

@@ -159,8 +159,10 @@ class CGfxListCtrl : public CWindow {
  private:
   friend class CGfxCellEditor;
 
+  void PaintBuffered();
   void DrawRow(const DRAWITEMSTRUCT& dis);
-  void DrawCell(HDC dc, const RECT& cell, int row, int listColumn, const GfxColumnDef* def);
+  void DrawCell(HDC dc, const RECT& cell, int row, LPARAM data, int listColumn, const GfxColumnDef* def,
+                HIMAGELIST images);
   void OnHeaderClick(int listColumn);
   void ShowSortArrow(int listColumn, int direction);
   bool OnLButtonDown(WPARAM wp, LPARAM lp);
@@ -170,12 +172,20 @@ class CGfxListCtrl : public CWindow {
   void RemeasureRows();
   void ResetFonts();
   void FillQuery(GfxListQuery& q, int kind, int row, int columnId) const;
+  // The same for drawing, with the row's data and the cell's text at hand.
+  void FillDrawQuery(GfxListQuery& q, int kind, int row, int columnId, LPARAM data, std::string text) const;
 
   std::unique_ptr<CGfxColumnManager> columns_;
   std::vector<int> listColumnIds_;  // list column index -> column identifier
   DWORD flagMasks_[32] = {};        // per flag bit: the columns that have it
   DWORD listStyle_ = GFXS_DEFAULT;
   int rowHeight_ = 0;
+  // Whether the list has the keyboard focus, kept from its focus messages:
+  // asking the system for every row drawn costs a server round trip each.
+  // -1 until the first focus message (then asked once).
+  int hasFocus_ = -1;
+  // Drawing switched off with WM_SETREDRAW.
+  bool redrawOff_ = false;
   GfxOwnerCallback callback_;
   GdiObject<HFONT> boldFont_, italicFont_, underlineFont_;
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "framework/MessageFilter.h"
 #include "framework/Module.h"
 
 namespace {
@@ -43,6 +44,7 @@ CSystemTray::CSystemTray() = default;
 
 CSystemTray::~CSystemTray() {
   DeleteTrayIcon();
+  StopRetry();
   if (timerId_ && m_hWnd) KillTimer(m_hWnd, timerId_);
   timerId_ = 0;
   icons_.clear();
@@ -79,6 +81,9 @@ bool CSystemTray::CreateTrayIcon(HWND parent, UINT callbackMessage, const char* 
     return false;
   }
   taskbarCreatedMsg_ = RegisterWindowMessageA("TaskbarCreated");
+  // Explorer runs with less rights than this program: without this its
+  // announcement never arrives.
+  AllowMessageFromLowerIntegrity(m_hWnd, taskbarCreatedMsg_);
 
   nid_ = NOTIFYICONDATAA{};
   nid_.cbSize = kNotifyDataSize;
@@ -92,10 +97,27 @@ bool CSystemTray::CreateTrayIcon(HWND parent, UINT callbackMessage, const char* 
     nid_.szTip[n] = '\0';
   }
   hidden_ = false;
-  enabled_ = Shell(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP) != FALSE;
+  // The icon stays usable when the shell refuses it now (no notification
+  // area yet): it is added as soon as the shell takes it.
+  const bool added = Add();
 
   menu_.Reset(LoadMenuA(AppInstance(), MAKEINTRESOURCEA(LOWORD(id))));
-  return menu_ ? enabled_ : false;
+  return menu_ ? added : false;
+}
+
+bool CSystemTray::Add() {
+  added_ = Shell(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP) != FALSE;
+  if (added_) {
+    StopRetry();
+  } else if (!retrying_ && m_hWnd) {
+    retrying_ = SetTimer(m_hWnd, kRetryTimerId, kRetryIntervalMs, nullptr) != 0;
+  }
+  return added_;
+}
+
+void CSystemTray::StopRetry() {
+  if (retrying_ && m_hWnd) KillTimer(m_hWnd, kRetryTimerId);
+  retrying_ = false;
 }
 
 BOOL CSystemTray::Shell(DWORD message, UINT flags) {
@@ -105,27 +127,35 @@ BOOL CSystemTray::Shell(DWORD message, UINT flags) {
 
 void CSystemTray::DeleteTrayIcon() {
   if (!enabled_) return;
+  StopRetry();
   Shell(NIM_DELETE, 0);
   enabled_ = false;
   hidden_ = false;
+  added_ = false;
 }
 
 bool CSystemTray::HideTrayIcon() {
   if (!enabled_) return false;
   if (hidden_) return true;
   hidden_ = true;
+  StopRetry();
+  // An icon that the shell never took has nothing to take off.
+  if (!added_) return true;
+  added_ = false;
   return Shell(NIM_DELETE, NIF_ICON) != FALSE;
 }
 
 bool CSystemTray::ShowTrayIcon() {
   if (!enabled_ || !hidden_) return false;
   hidden_ = false;
-  return Shell(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP) != FALSE;
+  return Add();
 }
 
 bool CSystemTray::ChangeIcon(HICON icon) {
   if (!enabled_) return false;
   nid_.hIcon = icon;
+  // Kept for the icon that is still to be added.
+  if (!added_) return false;
   return Shell(NIM_MODIFY, NIF_ICON) != FALSE;
 }
 
@@ -241,14 +271,22 @@ LRESULT CSystemTray::OnIconNotify(UINT id, UINT mouseMsg) {
 }
 
 LRESULT CSystemTray::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_TIMER && wp == kRetryTimerId) {
+    if (enabled_ && !hidden_ && !added_)
+      Add();
+    else
+      StopRetry();
+    return 0;
+  }
   if (msg == WM_TIMER) {
     OnTimer();
     return 0;
   }
   if (msg != 0 && msg == nid_.uCallbackMessage) return OnIconNotify(static_cast<UINT>(wp), static_cast<UINT>(lp));
-  // After Explorer restarts, the icon is put back unless it is hidden.
+  // When Explorer (re)starts, the icon is put back unless it is hidden: a
+  // new taskbar holds none of the old icons.
   if (taskbarCreatedMsg_ && msg == taskbarCreatedMsg_) {
-    if (enabled_ && !hidden_) Shell(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    if (enabled_ && !hidden_) Add();
     return 0;
   }
   return Default();

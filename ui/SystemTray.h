@@ -5,6 +5,11 @@
 // hides, shows, changes and removes the icon, plays an animation through a
 // list of icons from the program's resources, and turns mouse events on the
 // icon into the tray menu or the default menu command for a target window.
+//
+// The notification area is not always there: at log-on the program may start
+// before Explorer, and Explorer may restart. An icon that the shell does not
+// take is added again when the taskbar announces itself ("TaskbarCreated")
+// and by a retry timer, until it is there; Present() tells whether it is.
 #pragma once
 
 #include <windows.h>
@@ -20,6 +25,9 @@ class CSystemTray : public CWindow {
  public:
   // The animation timer's identifier, the same for every instance.
   static constexpr UINT_PTR kAnimationTimerId = 4567;
+  // The timer that adds an icon again that the shell did not take.
+  static constexpr UINT_PTR kRetryTimerId = 4568;
+  static constexpr UINT kRetryIntervalMs = 2000;
   // Longest tooltip the shell's record holds (plus the terminating zero).
   static constexpr size_t kMaxTipLength = 63;
 
@@ -58,6 +66,9 @@ class CSystemTray : public CWindow {
 
   bool Enabled() const { return enabled_; }
   bool Hidden() const { return hidden_; }
+  // Whether the icon is in the notification area now.
+  bool Present() const { return enabled_ && !hidden_ && added_; }
+  bool Retrying() const { return retrying_; }
   bool Animating() const { return timerId_ != 0; }
   size_t AnimationIconCount() const { return icons_.size(); }
   HICON AnimationIcon(size_t index) const { return index < icons_.size() ? icons_[index] : nullptr; }
@@ -72,12 +83,17 @@ class CSystemTray : public CWindow {
  private:
   bool CreateOwnWindow();
   BOOL Shell(DWORD message, UINT flags);
+  // Adds the icon; when the shell refuses, tries again on the retry timer.
+  bool Add();
+  void StopRetry();
   // The command of the tray menu's default item; 0 without a pop-up.
   UINT DefaultCommand() const;
 
   UniqueMenu menu_;
   bool enabled_ = false;
   bool hidden_ = false;
+  bool added_ = false;  // the shell holds the icon
+  bool retrying_ = false;
   NOTIFYICONDATAA nid_{};
   std::vector<HICON> icons_;  // shared resource icons: the system's, never freed
   UINT_PTR timerId_ = 0;

@@ -95,7 +95,6 @@ bool ExportText(const RuleList& rules, std::string& json) {
       Complain("rule " + std::to_string(index) + ": its text cannot be converted; nothing exported");
       return false;
     }
-    if (r->Kinds == 0) Complain("warning: rule " + std::to_string(index) + " denies nothing; an import refuses it");
     copy.push_back(std::move(item));
   }
   RuleInputError error;
@@ -168,15 +167,16 @@ int CommandList(const StoreOptions& options, Args args) {
 }
 
 int CommandExport(const StoreOptions& options, Args args) {
-  if (args.size() != 1) {
-    Complain("export: give one FILE, or - for standard output");
+  if (args.size() > 1) {
+    Complain("export: give one FILE, or - (or nothing) for standard output");
     return kVkFailed;
   }
+  const std::string target = args.empty() ? "-" : args[0];
   RuleList rules;
   std::string text;
   if (!ReadStore(options, rules) || !ExportText(rules, text)) return kVkFailed;
-  if (!WriteOutput(args[0], text)) return kVkFailed;
-  if (args[0] != "-") printf("exported %zu rules to %s\n", rules.size(), args[0].c_str());
+  if (!WriteOutput(target, text)) return kVkFailed;
+  if (target != "-") printf("exported %zu rules to %s\n", rules.size(), target.c_str());
   return kVkOk;
 }
 
@@ -211,18 +211,19 @@ int CommandImport(const StoreOptions& options, Args args) {
     return kVkFailed;
   }
   size_t taken = 0, total = 0;
-  const int rc = ChangeStore(options, [&](RuleList& rules) {
-    taken = ImportRules(rules, std::move(incoming), replace);
-    total = rules.size();
-    return ChangeResult{kVkOk, true};
-  });
-  if (rc == kVkOk) {
-    if (replace)
-      printf("replaced the rules with %zu rules\n", total);
-    else
-      printf("imported: %zu new rules, %zu rules in all\n", taken, total);
-  }
-  return rc;
+  return ChangeStore(
+      options,
+      [&](RuleList& rules) {
+        taken = ImportRules(rules, std::move(incoming), replace);
+        total = rules.size();
+        return ChangeResult{kVkOk, true};
+      },
+      [&] {
+        if (replace)
+          printf("replaced the rules with %zu rules\n", total);
+        else
+          printf("imported: %zu new rules, %zu rules in all\n", taken, total);
+      });
 }
 
 int CommandAdd(const StoreOptions& options, Args args) {
@@ -256,16 +257,17 @@ int CommandAdd(const StoreOptions& options, Args args) {
   req.System = system;
   req.Type = registry ? TYPE_REGISTRY : TYPE_FILE;
   size_t added = 0, total = 0;
-  const int rc = ChangeStore(options, [&](RuleList& rules) {
-    const size_t before = rules.size();
-    AddRequestRules(rules, req);
-    total = rules.size();
-    added = total - before;
-    return ChangeResult{kVkOk, true};
-  });
-  // Dests that matched an equal rule widened it instead.
-  if (rc == kVkOk) printf("added %zu new rules, %zu rules in all\n", added, total);
-  return rc;
+  return ChangeStore(
+      options,
+      [&](RuleList& rules) {
+        const size_t before = rules.size();
+        AddRequestRules(rules, req);
+        total = rules.size();
+        added = total - before;
+        return ChangeResult{kVkOk, true};
+      },
+      // Dests that matched an equal rule widened it instead.
+      [&] { printf("added %zu new rules, %zu rules in all\n", added, total); });
 }
 
 int CommandRemove(const StoreOptions& options, Args args) {
@@ -278,17 +280,18 @@ int CommandRemove(const StoreOptions& options, Args args) {
     return kVkFailed;
   }
   size_t removed = 0;
-  const int rc = ChangeStore(options, [&](RuleList& rules) {
-    const size_t before = rules.size();
-    rules.remove_if([&](const std::unique_ptr<RULEFILE_ITEM>& r) {
-      return EqualsNoCaseC(r->Source, source) &&
-             std::any_of(args.begin(), args.end(), [&](const std::string& d) { return EqualsNoCaseC(r->Dest, d); });
-    });
-    removed = before - rules.size();
-    return ChangeResult{kVkOk, removed != 0};
-  });
-  if (rc == kVkOk) printf("removed %zu rules\n", removed);
-  return rc;
+  return ChangeStore(
+      options,
+      [&](RuleList& rules) {
+        const size_t before = rules.size();
+        rules.remove_if([&](const std::unique_ptr<RULEFILE_ITEM>& r) {
+          return EqualsNoCaseC(r->Source, source) &&
+                 std::any_of(args.begin(), args.end(), [&](const std::string& d) { return EqualsNoCaseC(r->Dest, d); });
+        });
+        removed = before - rules.size();
+        return ChangeResult{kVkOk, removed != 0};
+      },
+      [&] { printf("removed %zu rules\n", removed); });
 }
 
 int CommandTest(const StoreOptions& options, Args args) {

@@ -20,3 +20,5 @@ int CommandImport(const StoreOptions& options, Args args);
 int CommandAdd(const StoreOptions& options, Args args);
 int CommandRemove(const StoreOptions& options, Args args);
 int CommandTest(const StoreOptions& options, Args args);
+// vkctl log (vkctl/LogCommand.cpp): --path and --mapping name the log file.
+int CommandLog(const StoreOptions& options, Args args);

@@ -20,12 +20,14 @@ const char kUsage[] =
     "usage: vkctl COMMAND [options]   (vkctl COMMAND --help for more)\n"
     "\n"
     "  list [--json]                         show the rules\n"
-    "  export FILE|-                         write the rules as JSON\n"
+    "  export [FILE|-]                       write the rules as JSON\n"
     "  import FILE|- [--replace]             merge (or replace) rules from JSON\n"
     "  add --deny KINDS [--source PROG] [--registry] [--system] DEST...\n"
     "  remove [--source PROG] DEST...        remove rules\n"
     "  test --process P --kind K [--registry] OBJECT\n"
     "                                        which rules deny an access\n"
+    "  log [--json|--csv] [--since TIME] [--follow]\n"
+    "                                        print the engine's log\n"
     "\n"
     "options of every command:\n"
     "  --path FILE      the rule file (default: QX5Rule.rle in the system directory)\n"
@@ -51,8 +53,8 @@ const Command kCommands[] = {
      "  table of index, type, denied kinds, mode, source and dest, or with\n"
      "  --json the same JSON as export.\n"},
     {"export", CommandExport, " ",
-     "usage: vkctl export FILE|-\n"
-     "  Writes the rules as JSON to FILE, or to standard output for -:\n"
+     "usage: vkctl export [FILE|-]\n"
+     "  Writes the rules as JSON to FILE, or to standard output (- or no FILE):\n"
      "    {\"format\": \"varnokel-rules\", \"version\": 1, \"rules\": [{\"type\": \"file\",\n"
      "     \"system\": false, \"deny\": [\"open\", \"copy\"], \"mode\": 10, \"source\": \"*\",\n"
      "     \"dest\": \"C:\\\\data\\\\plan.doc\"}]}\n"
@@ -85,6 +87,25 @@ const Command kCommands[] = {
      "  \"*\" also covers everything below it (\"C:\\data\" covers\n"
      "  \"C:\\data\\a.doc\", not \"C:\\database\\a.doc\"); HKLM, HKCU, HKCR, HKU and\n"
      "  HKCC stand for the full registry root names.\n"},
+    {"log", CommandLog, " --json --csv --since --follow --event ",
+     "usage: vkctl log [--json|--csv] [--since \"YYYY-MM-DD HH:MM:SS\"] [--follow]\n"
+     "  Prints the records of the engine's log file (QX5.log in the system\n"
+     "  directory; another with --path and --mapping), oldest first, read under\n"
+     "  its Read mutex. The log file is not changed.\n"
+     "  Default: the lines of the front end's text log (type, action, text).\n"
+     "  --json  JSON Lines, one object per record:\n"
+     "          {\"time\":\"...\",\"type\":\"file\",\"process\":\"C:\\\\...\",\n"
+     "           \"action\":\"open,modify\",\"result\":\"Denied\",\"object\":\"...\",\"system\":false}\n"
+     "          type: file, registry or net; action: the kinds of vkctl add.\n"
+     "  --csv   CSV (RFC 4180, UTF-8 with a byte order mark), header line\n"
+     "          time,type,process,action,result,object, with the Log page's words.\n"
+     "  --since keeps the records whose time is not earlier than TIME, and\n"
+     "          those whose time cannot be read.\n"
+     "  --follow goes on printing records as the engine writes them, until\n"
+     "          Ctrl+C.\n"
+     "  --event NAME  the event the engine signals (default LogFileEventWritten).\n"
+     "  Strings are UTF-8 (JSON, CSV); the text lines keep the system code page.\n"
+     "  A missing or damaged log file: exit status 2 and one line saying so.\n"},
 };
 
 }  // namespace

@@ -4,10 +4,13 @@
 #include <cstring>
 #include <vector>
 
+#include "app/MainWindowFinder.h"
 #include "app/Messages.h"
 #include "framework/Handle.h"
 #include "rules/RuleFile.h"
 #include "rules/RuleJson.h"
+#include "settings/PasswordCheck.h"
+#include "settings/PasswordForm.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -16,7 +19,7 @@ const char* MappingOrNull(const StoreOptions& o) { return o.mapping.empty() ? nu
 
 bool OpenStore(const StoreOptions& options, CRuleFile& file, uint32_t access) {
   if (file.Open(options.path.c_str(), MappingOrNull(options), RULE_FILE_SIZE, access, false) == 0) return true;
-  Complain("cannot open the rule file " + options.path);
+  Complain("cannot open the rule file " + options.path + ": " + file.FailureText());
   return false;
 }
 
@@ -31,16 +34,6 @@ bool ReadOpen(const StoreOptions& options, CRuleFile& file, RuleList& rules) {
   return true;
 }
 
-bool SameRules(const RuleList& a, const RuleList& b) {
-  if (a.size() != b.size()) return false;
-  for (auto x = a.begin(), y = b.begin(); x != a.end(); ++x, ++y) {
-    if ((*x)->Type != (*y)->Type || (*x)->Kinds != (*y)->Kinds || (*x)->Mode != (*y)->Mode ||
-        (*x)->Source != (*y)->Source || (*x)->Dest != (*y)->Dest)
-      return false;
-  }
-  return true;
-}
-
 // Reads a password from the console without showing it.
 bool AskPassword(std::string& password) {
   HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
@@ -49,63 +42,60 @@ bool AskPassword(std::string& password) {
   fputs("Password: ", stderr);
   fflush(stderr);
   SetConsoleMode(in, mode & ~ENABLE_ECHO_INPUT);
+  // Read from the console directly, not through the C library's stdin
+  // buffer, so that the one copy of the typed line can be wiped.
   char buf[260];
-  const bool got = fgets(buf, sizeof buf, stdin) != nullptr;
+  DWORD length = 0;
+  const bool got = ReadConsoleA(in, buf, sizeof buf, &length, nullptr) != FALSE;
   SetConsoleMode(in, mode);
   fputs("\n", stderr);
-  if (!got) return false;
-  password = buf;
-  while (!password.empty() && (password.back() == '\n' || password.back() == '\r')) password.pop_back();
-  return true;
+  if (got) {
+    password.assign(buf, length);
+    while (!password.empty() && (password.back() == '\n' || password.back() == '\r')) password.pop_back();
+  }
+  SecureZeroMemory(buf, sizeof buf);
+  return got;
 }
 
 bool CheckPassword(const StoreOptions& options) {
-  const std::string expected = ReadPassword();
-  if (expected.empty()) return true;
+  std::string stored = ReadPassword();
+  if (stored.empty()) return true;
   std::string given = options.password;
   if (!options.hasPassword && !AskPassword(given)) {
     Complain("a settings password guards the rules: give it with --password; nothing written");
     return false;
   }
-  if (given != expected) {
+  const PasswordCheck result = CheckTypedPassword(given, stored);
+  WipeText(given);
+  if (result == PasswordCheck::kDamaged) {
+    Complain(
+        "the stored settings password is damaged and cannot be checked (an administrator can delete the value "
+        "regStrPass under HKEY_LOCAL_MACHINE\\Software\\QuorvexSoftware\\QX5\\Settings); nothing written");
+    return false;
+  }
+  if (result != PasswordCheck::kMatch) {
     Complain("wrong password; nothing written");
     return false;
   }
   return true;
 }
 
-// The front end's main window: an unowned dialog with the program's title
-// (its message boxes have the same title but an owner).
-struct FrontEndSearch {
-  const std::string* title;
-  HWND found;
-};
-
-BOOL CALLBACK CheckFrontEnd(HWND hwnd, LPARAM lp) {
-  auto* s = reinterpret_cast<FrontEndSearch*>(lp);
-  char cls[16], text[256];
-  if (!GetClassNameA(hwnd, cls, sizeof cls) || strcmp(cls, "#32770") != 0) return TRUE;
-  if (GetWindow(hwnd, GW_OWNER) != nullptr) return TRUE;
-  GetWindowTextA(hwnd, text, sizeof text);
-  if (*s->title != text) return TRUE;
-  s->found = hwnd;
-  return FALSE;
-}
-
-HWND FindFrontEnd(const std::string& title) {
-  FrontEndSearch search{&title, nullptr};
-  EnumWindows(CheckFrontEnd, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 void NotifyFrontEnd(const StoreOptions& options) {
-  HWND front = FindFrontEnd(options.window);
+  HWND front = FindMainWindow(options.window);
   if (!front) return;
   // Sent, not posted: when it returns the front end has read the new rules,
-  // so its next write starts from them.
+  // or knows that it must (its next write keeps them either way).
   DWORD_PTR answer = 0;
-  if (!SendMessageTimeoutA(front, WM_QX5_ACTIVATE, 1, 0, SMTO_ABORTIFHUNG, 30000, &answer))
+  if (!SendMessageTimeoutA(front, WM_QX5_ACTIVATE, 1, 0, SMTO_ABORTIFHUNG, 30000, &answer)) {
     Complain("the running front end did not answer; it reads the rules at its next start");
+    return;
+  }
+  if (answer == static_cast<DWORD_PTR>(kReloadQueued)) {
+    printf(
+        "the running front end is busy (a dialog or a file pass is open); its Files page shows the change "
+        "when that ends\n");
+    fflush(stdout);
+  }
 }
 
 }  // namespace
@@ -116,44 +106,57 @@ void Complain(const std::string& text) {
 }
 
 bool ReadStore(const StoreOptions& options, RuleList& rules) {
+  rules.clear();
   CRuleFile file;
-  if (!OpenStore(options, file, CMappedFile::kAccessRead)) return false;
+  if (file.Open(options.path.c_str(), MappingOrNull(options), RULE_FILE_SIZE, CMappedFile::kAccessRead, false) != 0) {
+    // No file, or an empty one: no rules (a read makes nothing).
+    if (file.LastError() == ERROR_FILE_NOT_FOUND || file.LastError() == ERROR_HANDLE_EOF) return true;
+    Complain("cannot open the rule file " + options.path + ": " + file.FailureText());
+    return false;
+  }
   const bool ok = ReadOpen(options, file, rules);
   file.CloseAfterWrite();
   return ok;
 }
 
-int ChangeStore(const StoreOptions& options, const RuleChange& change) {
+int ChangeStore(const StoreOptions& options, const RuleChange& change, const std::function<void()>& report) {
   if (!CheckPassword(options)) return kVkFailed;
   CRuleFile file;
   if (!OpenStore(options, file, CMappedFile::kAccessReadWrite)) return kVkFailed;
   bool written = false;
   {
     // Held from the read to the end of the write, so that no other writer
-    // comes in between. WriteRules takes it again (mutexes count their
+    // comes in between. SaveRules takes it again (mutexes count their
     // owner's waits), then the Read mutex.
     MutexLock writeLock(file.WriteMutex());
     RuleList rules;
     if (!ReadOpen(options, file, rules)) return kVkFailed;
-    RuleList before;
-    for (const auto& r : rules) before.push_back(std::make_unique<RULEFILE_ITEM>(*r));
+    const RuleList before = CopyRules(rules);
     const ChangeResult result = change(rules);
     if (result.status != kVkOk) return result.status;
     if (result.changed && !SameRules(before, rules)) {
-      if (!RuleSetFits(rules)) {
-        Complain("the rules would take " + std::to_string(RuleSetBytes(rules)) + " bytes, the rule file holds " +
-                 std::to_string(RULE_FILE_SIZE - RULE_FILE_HEADER_SIZE - RULE_FILE_RESERVE) +
-                 " before its reserve; nothing written");
+      RuleSaveOutcome outcome;
+      if (file.SaveRules(&before, rules, outcome) != 0) {
+        Complain("writing the rule file " + options.path + " failed: " + file.FailureText());
         return kVkFailed;
       }
-      if (file.WriteRules(rules) != 0) {
-        Complain("writing the rule file " + options.path + " failed");
+      if (outcome.result == RuleSaveResult::Full) {
+        Complain("the rule file is full (" + std::to_string(outcome.fileRules) + " rules): the rules would take " +
+                 std::to_string(RuleSetBytes(rules)) + " bytes, it holds " +
+                 std::to_string(RULE_FILE_SIZE - RULE_FILE_HEADER_SIZE - RULE_FILE_RESERVE) +
+                 " before its reserve; remove rules first; nothing written");
+        return kVkFailed;
+      }
+      if (outcome.result == RuleSaveResult::Damaged) {
+        Complain(options.path + ": damaged by another program while it was read; nothing written");
         return kVkFailed;
       }
       written = true;
     }
   }
   file.CloseAfterWrite();
+  if (report) report();
+  fflush(stdout);
   if (written) NotifyFrontEnd(options);
   return kVkOk;
 }

@@ -1,6 +1,7 @@
-// vkctl's access to the rule file: reads under the Read mutex, changes as
-// one read-modify-write under the Write mutex (the front end's order: Write,
-// then Read), and the reload request to a running front end afterwards.
+// vkctl's access to the rule file through the rule store of rules/: reads
+// open the file for reading only; changes are one read-modify-write under
+// the Write mutex (the front end's order: Write, then Read), saved as the
+// Files page saves; then a running front end is asked to reload.
 #pragma once
 
 #include <windows.h>
@@ -28,8 +29,9 @@ struct StoreOptions {
 // Prints "vkctl: <text>" as one line on stderr.
 void Complain(const std::string& text);
 
-// Reads every rule. False (with a message printed) when the file cannot be
-// opened or holds a damaged record.
+// Reads every rule without writing anything (a missing file holds none).
+// False (with a message printed) when the file cannot be opened or holds a
+// damaged record.
 bool ReadStore(const StoreOptions& options, RuleList& rules);
 
 // What a change did: kVkOk with or without a change, or kVkFailed (the
@@ -42,9 +44,11 @@ using RuleChange = std::function<ChangeResult(RuleList& rules)>;
 
 // Checks the settings password, then reads the rules, lets change edit
 // them, and writes them back when it changed them and they fit before the
-// reserve, all under the Write mutex. After a write, asks a running front
-// end to reload. Returns the exit code.
-int ChangeStore(const StoreOptions& options, const RuleChange& change);
+// reserve, all under the Write mutex. Then report prints the command's
+// result, and after a write a running front end is asked to reload (one
+// more line when it was busy and shows the change only later). Returns the
+// exit code.
+int ChangeStore(const StoreOptions& options, const RuleChange& change, const std::function<void()>& report);
 
 // Converts between the system code page and UTF-8. False when the text
 // cannot be converted (then out is unchanged).

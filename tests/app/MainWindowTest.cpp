@@ -13,6 +13,7 @@
 
 #include "app/Messages.h"
 #include "app/QX5Dlg.h"
+#include "common/NotificationArea.h"
 #include "common/TestSupport.h"
 #include "framework/Handle.h"
 #include "resource.h"
@@ -135,6 +136,7 @@ class MainWindow : public ::testing::Test {
     dlg.Send(WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(paths)));
   }
 
+  AcceptingNotificationArea tray;
   TestMainWindow dlg;
 };
 
@@ -412,16 +414,17 @@ TEST_F(MainWindow, HidingAndShowingAgain) {
 }
 
 TEST_F(MainWindow, ActivateWithNonZeroAsksTheFilesPageToReload) {
-  EXPECT_EQ(0, dlg.Send(WM_QX5_ACTIVATE, 1, 0));
+  EXPECT_EQ(kReloadDone, dlg.Send(WM_QX5_ACTIVATE, 1, 0));  // a page that was not busy
   ASSERT_EQ(1u, dlg.requests.size());
   EXPECT_TRUE(dlg.requests[0].null);
 }
 
 // The shell's notification-area calls, recorded instead of made.
 std::vector<DWORD> g_shellCalls;
+BOOL g_shellAccepts = TRUE;
 BOOL WINAPI FakeShellNotify(DWORD message, NOTIFYICONDATAA*) {
   g_shellCalls.push_back(message);
-  return TRUE;
+  return g_shellAccepts;
 }
 
 class MainWindowWithTray : public ::testing::Test {
@@ -430,6 +433,7 @@ class MainWindowWithTray : public ::testing::Test {
     saved = CSystemTray::s_shellNotify;
     CSystemTray::s_shellNotify = &FakeShellNotify;
     g_shellCalls.clear();
+    g_shellAccepts = TRUE;
     ASSERT_TRUE(dlg.Create(nullptr));
     ShowWindow(dlg.m_hWnd, SW_SHOW);
   }
@@ -473,6 +477,29 @@ TEST_F(MainWindowWithTray, MinimiseShowsTheAnimatedIconOnlyWithTheSetting) {
   EXPECT_FALSE(IsWindowVisible(dlg.m_hWnd));
   EXPECT_TRUE(dlg.Tray().Hidden());
   EXPECT_EQ(calls, g_shellCalls.size());
+}
+
+TEST_F(MainWindowWithTray, WithoutANotificationAreaTheWindowStaysOnTheTaskbarUntilTheIconIsThere) {
+  g_bTrayIcon = 1;
+  g_shellAccepts = FALSE;  // Explorer not running (yet)
+  for (WPARAM command : {SC_MINIMIZE, SC_CLOSE}) {
+    dlg.Send(WM_SYSCOMMAND, command);
+    EXPECT_TRUE(IsWindowVisible(dlg.m_hWnd)) << command;
+    EXPECT_TRUE(IsIconic(dlg.m_hWnd)) << command;
+    EXPECT_TRUE(dlg.Tray().Retrying()) << command;
+  }
+  // The icon appears as soon as the shell takes it.
+  g_shellAccepts = TRUE;
+  dlg.Tray().Send(WM_TIMER, CSystemTray::kRetryTimerId);
+  EXPECT_TRUE(dlg.Tray().Present());
+  // Restored from the taskbar, the window needs no icon any more.
+  ShowWindow(dlg.m_hWnd, SW_RESTORE);
+  EXPECT_TRUE(dlg.Tray().Hidden());
+  EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), g_shellCalls.back());
+  // With the icon there, closing hides the window into it.
+  dlg.Send(WM_SYSCOMMAND, SC_CLOSE);
+  EXPECT_FALSE(IsWindowVisible(dlg.m_hWnd));
+  EXPECT_TRUE(dlg.Tray().Present());
 }
 
 TEST_F(MainWindowWithTray, ExitNeedsThePasswordAndRemovesTheIcon) {

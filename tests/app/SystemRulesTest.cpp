@@ -238,3 +238,66 @@ TEST(SystemRules, AllRulesAreSystemRulesAtTheBackAndRunningTwiceChangesNothing) 
   EXPECT_EQ(afterReal, ReadFileBytes(page.path));
   EXPECT_NE(bytes, afterReal);
 }
+
+namespace {
+
+// The rules that the real requests add to an empty set, in their order.
+RuleList AllSystemRules() {
+  RuleList all;
+  for (const RULE_REQUEST& req : BuildSystemRuleRequests(QuerySystemPaths())) AddRequestRules(all, req);
+  return all;
+}
+
+}  // namespace
+
+// A rule file with room for a few system rules only: the menu command adds
+// those that fit, in their order, writes them, and tells the user once how
+// many did not fit (instead of cutting rules off at the end of the file).
+TEST(SystemRules, OnANearlyFullFileWhatFitsIsAddedAndTheRestCounted) {
+  Page page;
+  // Ordinary rules that leave between 1000 and 1500 bytes before the reserve.
+  RuleList fill;
+  const uint64_t room = RULE_FILE_SIZE - RULE_FILE_HEADER_SIZE - RULE_FILE_RESERVE - 1000;
+  for (uint64_t used = 0;;) {
+    auto rule = MakeRule("*", "C:\\fill\\" + std::string(470, 'f') + std::to_string(fill.size() + 1000), TYPE_FILE,
+                         KIND_OPEN, RULE_MODE_NORMAL);
+    if (used + rule->RecordSize() > room) break;
+    used += rule->RecordSize();
+    fill.push_back(std::move(rule));
+  }
+  {
+    CRuleFile file;
+    ASSERT_EQ(0,
+              file.Open(page.path.c_str(), page.mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessReadWrite, false));
+    ASSERT_EQ(0, file.WriteRules(fill));
+  }
+  SendMessageA(page.page.m_hWnd, WM_USER + 4097, 0, 0);
+  ASSERT_EQ(fill.size(), page.page.Rules().size());
+  std::vector<std::string> told;
+  page.page.SetNotifier([&](HWND, const std::string& text) { told.push_back(text); });
+  SetSystemRulesNotice([](HWND, const std::string&) {});
+
+  AddSystemRules(page.main, page.page.m_hWnd);
+  SetSystemRulesNotice({});
+  page.page.SetNotifier(nullptr);
+
+  const RuleList all = AllSystemRules();
+  const RuleList inFile = testsupport::ReadRuleFile(page.path, page.mapping);
+  std::vector<std::string> added;
+  for (const auto& r : inFile)
+    if (r->Type & TYPE_SYSTEM) added.push_back(r->Dest);
+  ASSERT_FALSE(added.empty());
+  ASSERT_LT(added.size(), all.size());
+  EXPECT_EQ(fill.size() + added.size(), inFile.size());
+  // The ones added come in the order of the whole set.
+  auto next = all.begin();
+  for (const std::string& dest : added) {
+    next = std::find_if(next, all.end(), [&](const auto& r) { return r->Dest == dest; });
+    ASSERT_NE(all.end(), next) << dest;
+    ++next;
+  }
+  ASSERT_EQ(1u, told.size());
+  EXPECT_NE(std::string::npos,
+            told[0].find(std::to_string(all.size() - added.size()) + " of the system rules did not fit"))
+      << told[0];
+}

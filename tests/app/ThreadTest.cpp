@@ -14,6 +14,7 @@
 #include "common/TestSupport.h"
 #include "rules/RuleFile.h"
 #include "rules/RuleSet.h"
+#include "rules/SharedNames.h"
 
 using namespace testsupport;
 
@@ -47,7 +48,7 @@ class MutexHolder {
   explicit MutexHolder(const std::string& name) : release_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
     HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     thread_ = std::thread([this, name, ready] {
-      HANDLE m = CreateMutexA(nullptr, FALSE, name.c_str());
+      HANDLE m = CreateMutexA(nullptr, FALSE, SharedObjectName(name).c_str());
       WaitForSingleObject(m, INFINITE);
       SetEvent(ready);
       WaitForSingleObject(release_, INFINITE);
@@ -71,10 +72,29 @@ class MutexHolder {
   std::thread thread_;
 };
 
+// A progress window that lets the holder go once it has shown the given
+// number of ticks: the job then surely took that long, however busy the
+// machine.
+class ReleasingAfterTicks : public CDlgNotify {
+ public:
+  ReleasingAfterTicks(NOTIFY_JOB* job, std::string message, MutexHolder& holder, int ticks)
+      : CDlgNotify(nullptr, job, std::move(message)), holder_(holder), ticks_(ticks) {}
+
+ protected:
+  void OnTimer(UINT_PTR id) override {
+    if (TicksShown() >= ticks_) holder_.Release();
+    CDlgNotify::OnTimer(id);
+  }
+
+ private:
+  MutexHolder& holder_;
+  int ticks_;
+};
+
 // True when the named mutex can be taken at once and was released properly
 // by its last owner (not abandoned).
 bool MutexIsFree(const std::string& name) {
-  HANDLE m = CreateMutexA(nullptr, FALSE, name.c_str());
+  HANDLE m = CreateMutexA(nullptr, FALSE, SharedObjectName(name).c_str());
   DWORD r = WaitForSingleObject(m, 0);
   if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) ReleaseMutex(m);
   CloseHandle(m);
@@ -142,48 +162,18 @@ TEST(DlgNotify, FastLoadStillShowsOneTickAndClosesAtFullBar) {
   EXPECT_EQ(nullptr, disk.file.CancelEvent());
 }
 
-namespace {
-// Holds the job's mutex until the window has shown a number of ticks: a
-// timer of the test's thread (it runs in the window's modal loop) counts
-// them. Timers run late on a busy machine, so no fixed time would do.
-class ReleaseAfterTicks {
- public:
-  ReleaseAfterTicks(const CDlgNotify& dlg, MutexHolder& holder, int ticks) {
-    dlg_ = &dlg;
-    holder_ = &holder;
-    ticks_ = ticks;
-    timer_ = SetTimer(nullptr, 0, 10, &Check);
-  }
-  ~ReleaseAfterTicks() {
-    KillTimer(nullptr, timer_);
-    dlg_ = nullptr;
-    holder_ = nullptr;
-  }
-
- private:
-  static void CALLBACK Check(HWND, UINT, UINT_PTR, DWORD) {
-    if (dlg_ && holder_ && dlg_->TicksShown() >= ticks_) holder_->Release();
-  }
-  static inline const CDlgNotify* dlg_ = nullptr;
-  static inline MutexHolder* holder_ = nullptr;
-  static inline int ticks_ = 0;
-  UINT_PTR timer_ = 0;
-};
-}  // namespace
-
 TEST(DlgNotify, PercentRisesByFivePerTickWhileTheJobRuns) {
   TickPeriod tick(30);
   RuleFileOnDisk disk;
   ASSERT_EQ(0, disk.Open(CMappedFile::kAccessReadWrite));
   RuleList rules = SomeRules(2);
-  // The write waits behind a held Read mutex for three ticks, then goes on.
+  // The write waits behind a held Read mutex for a few ticks, then goes on.
   MutexHolder holder(disk.mapping + " Read");
   NOTIFY_JOB job{};
   job.operations = NOTIFY_WRITE_RULES;
   job.ruleFile = &disk.file;
   job.rules = &rules;
-  CDlgNotify dlg(nullptr, &job, "Writting Rule File...");
-  ReleaseAfterTicks release(dlg, holder, 3);
+  ReleasingAfterTicks dlg(&job, "Writting Rule File...", holder, 3);
   EXPECT_EQ(IDOK, dlg.DoModal());
   EXPECT_FALSE(dlg.GaveUp());
   EXPECT_GE(dlg.TicksShown(), 3);
@@ -320,8 +310,8 @@ TEST(DlgNotify, EnterAndEscapeDoNotCloseIt) {
   ASSERT_EQ(0, disk.Open(CMappedFile::kAccessReadWrite));
   RuleList rules = SomeRules(1);
   MutexHolder holder(disk.mapping + " Read");
-  struct Pressing : CDlgNotify {
-    using CDlgNotify::CDlgNotify;
+  struct Pressing : ReleasingAfterTicks {
+    using ReleasingAfterTicks::ReleasingAfterTicks;
     BOOL OnInitDialog() override {
       BOOL r = CDlgNotify::OnInitDialog();
       // Enter and Escape arrive as IDOK and IDCANCEL commands.
@@ -335,8 +325,7 @@ TEST(DlgNotify, EnterAndEscapeDoNotCloseIt) {
   job.operations = NOTIFY_WRITE_RULES;
   job.ruleFile = &disk.file;
   job.rules = &rules;
-  Pressing dlg(nullptr, &job, "Writting Rule File...");
-  ReleaseAfterTicks release(dlg, holder, 4);
+  Pressing dlg(&job, "Writting Rule File...", holder, 4);
   EXPECT_EQ(IDOK, dlg.DoModal());
   // It stayed until the job was done, several ticks later.
   EXPECT_GE(dlg.TicksShown(), 4);

@@ -14,6 +14,7 @@
 #include "app/DlgTips.h"
 #include "app/Messages.h"
 #include "app/QX5Dlg.h"
+#include "common/NotificationArea.h"
 #include "common/TestSupport.h"
 #include "framework/Module.h"
 #include "resource.h"
@@ -227,6 +228,7 @@ class TipsWithMainWindow : public ::testing::Test {
     SendMessageA(dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(dlg.Item(id)));
   }
   ShowTipsGuard guard;
+  AcceptingNotificationArea tray;
   Main dlg;
   HWND tips = nullptr;
 };

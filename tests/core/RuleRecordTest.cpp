@@ -341,8 +341,8 @@ TEST(RuleRecordRead, RandomImagesStayInBounds) {
 
 }  // namespace
 
-// The file as found on disk: only an empty one or one of the written length
-// with the magic counts as sound.
+// The file as found on disk: only an empty one, one of zeros or one of the
+// written length with the magic counts as sound.
 TEST(RuleFileImage, ShapeOfTheBytesOnDisk) {
   RuleView sound;
   EXPECT_EQ(RuleFileShape::AsWritten, CheckRuleFileShape(sound.bytes.data(), sound.bytes.size()));
@@ -362,6 +362,11 @@ TEST(RuleFileImage, ShapeOfTheBytesOnDisk) {
     bytes.resize(c.size, 0);
     if (c.breakMagic) bytes[3] ^= 0x20;
     EXPECT_EQ(RuleFileShape::Damaged, CheckRuleFileShape(bytes.data(), bytes.size())) << c.name;
+  }
+  // Made by the engine, no rule written yet: nothing to keep.
+  for (size_t size : {size_t{RULE_FILE_SIZE}, size_t{2000}, size_t{10}}) {
+    const std::vector<uint8_t> zeros(size, 0);
+    EXPECT_EQ(RuleFileShape::Empty, CheckRuleFileShape(zeros.data(), zeros.size())) << size;
   }
 }
 

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "app/MainWindowFinder.h"
 #include "common/TestSupport.h"
+#include "resource.h"
 
 using namespace testsupport;
 
@@ -208,8 +210,9 @@ TEST(CrashReport, HardwareFaultsAndEscapedExceptionsAreCaughtInTheMainEntry) {
 }
 
 TEST(CrashReport, WithoutAFaultTheGuardIsInvisible) {
-  // Also a C++ exception thrown and caught inside the guard is no fault.
-  for (const char* mode : {"main-ok", "main-caught"}) {
+  // Also a C++ exception thrown and caught inside the guard is no fault, nor
+  // is an access violation that a system call catches itself.
+  for (const char* mode : {"main-ok", "main-caught", "main-handled"}) {
     const ProbeRun run = RunProbe(mode);
     EXPECT_EQ(7u, run.exitCode) << mode;
     EXPECT_NE(std::string::npos, run.output.find("entry returned 7")) << mode;
@@ -279,6 +282,80 @@ TEST(CrashReport, ReportIsWrittenButTheFaultTravelsOnWhenTheReportProgramCannotS
   EXPECT_EQ(kAccessViolation, tooLong.exitCode) << tooLong.output;
   EXPECT_EQ(0u, tooLong.Report().find("crash_probe caused an Access Violation"));
   EXPECT_TRUE(tooLong.StandinLines(false).empty());
+}
+
+// The real program in a directory of its own, with the stand-in report
+// program beside it, as the installer puts XCrashReport.exe there.
+struct AppRun {
+  std::string dir;
+  Process process;
+  HWND main = nullptr;
+
+  explicit AppRun(const char* tag) : dir(MakeTempDir(tag)) {
+    EXPECT_TRUE(CopyFileA((ExeDir() + "\\Varnokel.exe").c_str(), (dir + "\\Varnokel.exe").c_str(), FALSE));
+    EXPECT_TRUE(CopyFileA((ExeDir() + "\\report_standin.exe").c_str(), (dir + "\\XCrashReport.exe").c_str(), FALSE));
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::string cmd = "\"" + dir + "\\Varnokel.exe\"";
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi)) return;
+    CloseHandle(pi.hThread);
+    process.process = pi.hProcess;
+    process.id = pi.dwProcessId;
+    PumpUntil([&] { return (main = FindMainWindow("Varnokel")) != nullptr && IsWindowVisible(main); }, 30000);
+  }
+  ~AppRun() {
+    if (process.process && WaitForSingleObject(process.process, 0) == WAIT_TIMEOUT)
+      TerminateProcess(process.process, 1);
+  }
+
+  // Makes the hook fault on the program's user-interface thread and waits
+  // until it has noted the fault.
+  void Fault(WPARAM kind, const char* note) {
+    HMODULE dll = LoadLibraryA((ExeDir() + "\\fault_hook.dll").c_str());
+    ASSERT_NE(nullptr, dll);
+    auto proc = reinterpret_cast<HOOKPROC>(GetProcAddress(dll, "FaultHook"));
+    ASSERT_NE(nullptr, proc);
+    HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, proc, dll, GetWindowThreadProcessId(main, nullptr));
+    ASSERT_NE(nullptr, hook);
+    PostMessageA(main, RegisterWindowMessageA("Varnokel.Test.Fault"), kind, 0);
+    const std::string notes = dir + "\\fault_hook.txt";
+    EXPECT_TRUE(PumpUntil([&] { return ReadText(notes).find(note) != std::string::npos; }, 20000)) << ReadText(notes);
+    UnhookWindowsHookEx(hook);
+  }
+};
+
+TEST(CrashReport, TheRealProgramGoesOnAfterAHandledFaultAndReportsAnUnhandledOne) {
+  {
+    AppRun app("crash_app_handled");
+    ASSERT_NE(nullptr, app.main);
+    app.Fault(1, "handled\n");
+    // Still running, nothing written, no report program; Exit ends it.
+    PumpUntil([] { return false; }, 500);
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(app.process.process, 0));
+    EXPECT_FALSE(Exists(app.dir + "\\ERRORLOG.TXT"));
+    EXPECT_FALSE(Exists(app.dir + "\\CRASH.DMP"));
+    ProbeRun files;
+    files.dir = app.dir;
+    EXPECT_TRUE(files.StandinLines(false).empty());
+    PostMessageA(app.main, WM_COMMAND, MAKEWPARAM(ID_TRAY_EXIT, 0), 0);
+    EXPECT_EQ(0u, app.process.Wait(30000));
+  }
+  AppRun app("crash_app_unhandled");
+  ASSERT_NE(nullptr, app.main);
+  app.Fault(2, "unhandled\n");
+  // The main entry's guard reports it and the program ends.
+  EXPECT_EQ(0u, app.process.Wait(30000));
+  ProbeRun files;
+  files.dir = app.dir;
+  const std::string report = files.Report();
+  EXPECT_EQ(0u, report.find("Varnokel caused an Access Violation (0xc0000005) \r\nin module Varnokel.exe"))
+      << report.substr(0, 200);
+  EXPECT_NE(std::string::npos, report.find("Exception handler called in ExceptionAttacher - AfxWinMain.\r\n"));
+  EXPECT_EQ("MDMP", files.Dump().substr(0, 4));
+  const auto standin = files.StandinLines();
+  ASSERT_EQ(1u, standin.size());
+  EXPECT_EQ(app.dir + "\\XCrashReport.exe \"Varnokel.exe\"", standin[0]);
 }
 
 TEST(CrashReport, NoReportFileMeansNoDumpAndNoReportProgram) {

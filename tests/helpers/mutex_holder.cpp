@@ -1,5 +1,5 @@
 // Second process of the tests where another program holds a named mutex (as
-// the access engine holds "QX5Rule.rle Read" while it reads the rules):
+// the access engine holds "Global\QX5Rule.rle Read" while it reads the rules):
 //   mutex_holder <mutex name> <milliseconds> [ready event name [release event name]]
 // Takes the mutex, sets the ready event (when named), holds the mutex for
 // the given time (or, with a release event, until that event is set, the
@@ -24,10 +24,9 @@ int main(int argc, char** argv) {
       CloseHandle(ready);
     }
   }
-  HANDLE release = argc > 4 ? OpenEventA(SYNCHRONIZE, FALSE, argv[4]) : nullptr;
-  printf("holding %s for %lu ms%s\n", argv[1], static_cast<unsigned long>(holdMs),
-         release ? " at most, until released" : "");
+  printf("holding %s for %lu ms\n", argv[1], static_cast<unsigned long>(holdMs));
   fflush(stdout);
+  HANDLE release = argc > 4 ? OpenEventA(SYNCHRONIZE, FALSE, argv[4]) : nullptr;
   if (release) {
     WaitForSingleObject(release, holdMs);
     CloseHandle(release);

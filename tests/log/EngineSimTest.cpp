@@ -51,6 +51,17 @@ TEST(EngineSim, BadCommandLinesAndAMissingFrontEndHaveTheirOwnExitCodes) {
   EXPECT_EQ(2u, RunSim("log " + t.SimArgs() + " --generate ten"));
   EXPECT_EQ(2u, RunSim("log " + t.SimArgs() + " --generate 1 --demo"));
   EXPECT_EQ(3u, RunSim("reload --title \"No Such Window 4711\""));
+  {
+    // A dialog that only shares the title (as the front end's message boxes
+    // do) is no front end; it answers whatever reaches it meanwhile.
+    HWND lookalike = CreateWindowExA(0, WC_DIALOG, "Lookalike 4711", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                     GetModuleHandleA(nullptr), nullptr);
+    testsupport::Process p;
+    ASSERT_TRUE(testsupport::StartHelper(p, "engine-sim.exe", "reload --title \"Lookalike 4711\"", out));
+    testsupport::PumpUntil([&] { return WaitForSingleObject(p.process, 0) == WAIT_OBJECT_0; }, 60000);
+    EXPECT_EQ(3u, p.Wait(0));
+    DestroyWindow(lookalike);
+  }
   EXPECT_EQ(1u,
             RunSim("log --path \"" + t.dir + "\\missing\\dir\\QX5.log\" --mapping " + t.mapping + "x --generate 1"));
 }

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "LogTestUtil.h"
+#include "rules/SharedNames.h"
 
 using namespace testsupport;
 using namespace logtest;
@@ -204,9 +205,14 @@ TEST(LogFile, RandomlyDamagedLogsNeverCrashAndNeverReadPastTheView) {
 
 TEST(LogFile, ReadOnlyOpenRequiresTheMagicInTheSharedView) {
   TempLog t;
+  {
+    CLogFile made(t.event.c_str());  // the file exists; the mapping of that name is another's
+    ASSERT_EQ(0, made.Open(t.path.c_str(), (t.mapping + ".own").c_str(), LOG_FILE_SIZE, CMappedFile::kAccessReadWrite,
+                           false));
+  }
   // Another party owns the mapping name and has no log header in it.
-  HANDLE foreign =
-      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, LOG_FILE_SIZE, t.mapping.c_str());
+  HANDLE foreign = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, LOG_FILE_SIZE,
+                                      SharedObjectName(t.mapping).c_str());
   ASSERT_NE(nullptr, foreign);
   {
     CLogFile log(t.event.c_str());
@@ -221,10 +227,15 @@ TEST(LogFile, ReadOnlyOpenRequiresTheMagicInTheSharedView) {
   }
   CloseHandle(foreign);
 
-  // Without that mapping the same read-only open works: the header is ours.
+  // Without that mapping the same read-only open works: the header is the
+  // log's. A read-only open makes nothing: a missing log stays missing.
   CLogFile log(t.event.c_str());
   EXPECT_EQ(0, log.Open(t.path.c_str(), t.mapping.c_str(), LOG_FILE_SIZE, CMappedFile::kAccessRead, false));
   EXPECT_EQ(-2, log.Open(nullptr, nullptr, LOG_FILE_SIZE, CMappedFile::kAccessRead, false));
+  const std::string missing = t.dir + "\\missing.log";
+  EXPECT_EQ(-1, log.Open(missing.c_str(), t.mapping.c_str(), LOG_FILE_SIZE, CMappedFile::kAccessRead, false));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), log.LastError());
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(missing.c_str()));
 }
 
 TEST(LogFile, CancelledMutexWaitEndsTheReadAtOnce) {
@@ -239,7 +250,7 @@ TEST(LogFile, CancelledMutexWaitEndsTheReadAtOnce) {
   HANDLE held = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   std::thread holder([&] {
-    HANDLE m = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, (t.mapping + " Read").c_str());
+    HANDLE m = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, SharedObjectName(t.mapping + " Read").c_str());
     WaitForSingleObject(m, INFINITE);
     SetEvent(held);
     WaitForSingleObject(release, INFINITE);
@@ -279,7 +290,7 @@ TEST(LogFile, TheWrittenEventLivesFromConstructionToDestruction) {
   {
     CLogFile log(t.event.c_str());
     ASSERT_NE(nullptr, log.WrittenEvent());
-    other = OpenEventA(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, t.event.c_str());
+    other = OpenEventA(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, SharedObjectName(t.event).c_str());
     ASSERT_NE(nullptr, other);
     HANDLE held = log.WrittenEvent();
     ASSERT_EQ(0, log.Open(t.path.c_str(), t.mapping.c_str(), LOG_FILE_SIZE, CMappedFile::kAccessReadWrite, false));

@@ -21,6 +21,7 @@
 #include "log/DlgPageLog.h"
 #include "log/LogText.h"
 #include "resource.h"
+#include "rules/SharedNames.h"
 #include "settings/Settings.h"
 
 using namespace testsupport;
@@ -29,6 +30,9 @@ using namespace logtest;
 namespace {
 
 constexpr COLORREF kRun = RGB(250, 220, 120), kRead = RGB(200, 230, 255), kWrite = RGB(255, 190, 190);
+// How long a wait for rows or text lines may take on a busy machine; it
+// ends as soon as they are there.
+constexpr DWORD kWaitMs = 30000;
 
 // A Log page on a private log, inside a top-level frame, with its own text
 // log. The progress window ticks quickly so that stops are quick.
@@ -131,7 +135,7 @@ TEST(LogPage, RecordsAppearQuicklyColouredByTheirActionAndGoToTheTextLog) {
   ASSERT_EQ(5, h.List().ColumnCount());
   const std::string base = "2026-12-07 10:15:02,C:\\Program Files\\App\\app.exe,Denied : C:\\Users\\bob\\plan.doc";
   ASSERT_EQ(0u, h.SimRecord(TYPE_FILE, KIND_OPEN | KIND_MODIFY, base + " -1"));
-  ASSERT_TRUE(h.WaitRows(1, 2000));  // first signal: 200 ms settle, then the poll
+  ASSERT_TRUE(h.WaitRows(1, kWaitMs));  // first signal: 200 ms settle, then the poll
 
   struct Case {
     uint32_t action;
@@ -146,9 +150,9 @@ TEST(LogPage, RecordsAppearQuicklyColouredByTheirActionAndGoToTheTextLog) {
   for (int i = 0; i < 4; ++i) {
     ASSERT_EQ(0u, h.SimRecord(TYPE_FILE, static_cast<int>(cases[i].action), base + " -" + std::to_string(i + 2)));
     const DWORD start = GetTickCount();
-    ASSERT_TRUE(h.WaitRows(i + 2, 2000)) << i << " rows " << h.Rows();
+    ASSERT_TRUE(h.WaitRows(i + 2, kWaitMs)) << i << " rows " << h.Rows();
     EXPECT_LT(GetTickCount() - start, 750u) << i;  // polled every 66 ms
-    ASSERT_TRUE(h.WaitLines(i + 2, 2000));
+    ASSERT_TRUE(h.WaitLines(i + 2, kWaitMs));
   }
   EXPECT_EQ(kWrite, h.Back(0));
   for (int i = 0; i < 4; ++i) {
@@ -178,7 +182,7 @@ TEST(LogPage, ABacklogBecomesASummaryRowAndTheLastPartialBatchIsShown) {
   for (int i = 0; i < 250; ++i) backlog.push_back(Rec(i));
   AppendRecords(h.log, backlog);
   h.Start();
-  ASSERT_TRUE(h.WaitRows(51, 3000));
+  ASSERT_TRUE(h.WaitRows(51, kWaitMs));
   PumpUntil([] { return false; }, 300);
   ASSERT_EQ(51, h.Rows());
   EXPECT_EQ("Items Saved", h.Cell(0, 0));
@@ -195,7 +199,7 @@ TEST(LogPage, ABacklogBecomesASummaryRowAndTheLastPartialBatchIsShown) {
   std::vector<std::string> hundred;
   for (int i = 250; i < 350; ++i) hundred.push_back(Rec(i));
   AppendRecords(h.log, hundred);
-  ASSERT_TRUE(h.WaitRows(52, 2000));
+  ASSERT_TRUE(h.WaitRows(52, kWaitMs));
   PumpUntil([] { return false; }, 300);
   EXPECT_EQ(52, h.Rows());
   EXPECT_EQ("100 Items Not Displayed, Saved in This Log File", h.Cell(51, 2));
@@ -223,10 +227,9 @@ TEST(LogPage, TheProgramsOwnRecordsAreNeitherShownNorWritten) {
   std::transform(own.begin(), own.end(), own.begin(), ::toupper);  // compared without case
   ASSERT_EQ(0u, h.SimRecord(TYPE_FILE, KIND_OPEN, "2026-12-07 10:15:02," + own + ",Denied : C:\\x.txt"));
   ASSERT_EQ(0u, h.SimRecord(TYPE_FILE, KIND_OPEN, "2026-12-07 10:15:03,C:\\other.exe,Denied : C:\\y.txt"));
-  ASSERT_TRUE(h.WaitLines(1, 3000));
-  // The rows reach the list after the text log: wait for them, then a little
-  // longer for a row that must not come.
-  ASSERT_TRUE(h.WaitRows(1, 3000));
+  // The other program's row comes after both records were taken (and after
+  // its text line); then no row of the program's own may follow.
+  ASSERT_TRUE(h.WaitRows(1, kWaitMs));
   PumpUntil([] { return false; }, 300);
   EXPECT_EQ(1, h.Rows());
   EXPECT_EQ("C:\\other.exe", h.Cell(0, 2));
@@ -240,8 +243,8 @@ TEST(LogPage, MalformedTextsShowWhatCanBeSplit) {
   h.Start();
   AppendRecords(h.log, {"no comma at all", "12:00,C:\\p.exe no second comma", "12:01,C:\\q.exe,no separator"},
                 TYPE_REGISTRY | TYPE_SYSTEM, KIND_MODIFY);
-  ASSERT_TRUE(h.WaitLines(3, 3000));
-  ASSERT_TRUE(h.WaitRows(3, 3000));  // the rows reach the list after the text log
+  // The rows come after the text log's lines: wait for the rows.
+  ASSERT_TRUE(h.WaitRows(3, kWaitMs)) << h.Rows();
   ASSERT_EQ(3, h.Rows());
   EXPECT_EQ("Tirelmo", h.Cell(0, 0));
   EXPECT_EQ("Registry System", h.Cell(0, 1));
@@ -307,7 +310,7 @@ TEST(LogPage, ADamagedLogNeitherCrashesNorHangsTheReader) {
     ASSERT_TRUE(WriteFileBytes(h.log.path, image));
   }
   h.Start();
-  HANDLE ev = OpenEventA(EVENT_MODIFY_STATE, FALSE, h.log.event.c_str());
+  HANDLE ev = OpenEventA(EVENT_MODIFY_STATE, FALSE, SharedObjectName(h.log.event).c_str());
   ASSERT_NE(nullptr, ev);
   SetEvent(ev);
   CloseHandle(ev);
@@ -340,7 +343,8 @@ TEST(LogPage, StoppingWhileTheWriterFloodsIsPromptAndLeavesNothingHeld) {
 
   // The reader does not hold the log's Read mutex: this thread gets it (the
   // flooding writer takes it in turns).
-  HANDLE readMutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, (h.log.mapping + " Read").c_str());
+  HANDLE readMutex =
+      OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, SharedObjectName(h.log.mapping + " Read").c_str());
   ASSERT_NE(nullptr, readMutex);
   DWORD got = WaitForSingleObject(readMutex, 5000);
   EXPECT_TRUE(got == WAIT_OBJECT_0) << got;  // not abandoned, not timed out
@@ -388,7 +392,7 @@ TEST(LogPage, DestroyingTheWindowStopsTheReaderFirst) {
   PageHost h;
   h.Start();
   ASSERT_EQ(0u, h.SimRecord(TYPE_FILE, KIND_RUN, "2026-12-07 10:15:02,C:\\a.exe,Denied : C:\\b.exe"));
-  ASSERT_TRUE(h.WaitLines(1, 3000));
+  ASSERT_TRUE(h.WaitLines(1, kWaitMs));
   SHFILEINFOA info{};
   auto systemImages =
       reinterpret_cast<HIMAGELIST>(SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
@@ -414,9 +418,9 @@ TEST(LogPage, WithoutTheTextLogRecordsAreShownAndBacklogsStillSummed) {
   h.page->SetLogSource(h.log.path, h.log.mapping, h.log.event);
   h.page->Reader().SetTextLogPath(h.textLog);
   ASSERT_TRUE(h.page->Create(h.frame));
-  ASSERT_TRUE(h.WaitRows(31, 3000));
+  ASSERT_TRUE(h.WaitRows(31, kWaitMs));
   AppendRecords(h.log, {Rec(500)});
-  ASSERT_TRUE(h.WaitRows(32, 3000));
+  ASSERT_TRUE(h.WaitRows(32, kWaitMs));
   PumpUntil([] { return false; }, 200);
   EXPECT_EQ("100 Items Not Displayed, Saved in This Log File", h.Cell(0, 2));
   EXPECT_EQ("C:\\d\\f129.txt", h.Cell(30, 4));
@@ -489,11 +493,11 @@ TEST(LogPage, AChainUpToTheReserveWithoutAWrapIsTakenOnce) {
   }
   ASSERT_TRUE(WriteFileBytes(h.log.path, image));
   h.Start();
-  HANDLE ev = OpenEventA(EVENT_MODIFY_STATE, FALSE, h.log.event.c_str());
+  HANDLE ev = OpenEventA(EVENT_MODIFY_STATE, FALSE, SharedObjectName(h.log.event).c_str());
   ASSERT_NE(nullptr, ev);
   SetEvent(ev);
   CloseHandle(ev);
-  ASSERT_TRUE(h.WaitLines(texts.size(), 30000)) << h.TextLines().size();
+  ASSERT_TRUE(h.WaitLines(texts.size(), kWaitMs)) << h.TextLines().size();
   // Many polls later the lap has not been taken again.
   PumpUntil([] { return false; }, 1500);
   EXPECT_EQ(texts.size(), h.page->Reader().RecordsTaken());
@@ -505,7 +509,7 @@ TEST(LogPage, AChainUpToTheReserveWithoutAWrapIsTakenOnce) {
   // The stand-in's writer finds no end before the reserve and starts again
   // at 0, over the old records and without a zero word ahead of them.
   AppendRecords(h.log, {Rec(100000), Rec(100001)});
-  ASSERT_TRUE(h.WaitLines(texts.size() + 2, 3000));
+  ASSERT_TRUE(h.WaitLines(texts.size() + 2, kWaitMs));
   PumpUntil([] { return false; }, 700);
   lines = h.TextLines();
   ASSERT_EQ(texts.size() + 2, lines.size());
@@ -586,7 +590,7 @@ TEST(LogPage, AfterThePurgeTheNewestRowsStayInViewAndNoFrameIsEmpty) {
     std::vector<std::string> texts;
     for (int i = 0; i < 95; ++i) texts.push_back(Rec(sent++));
     AppendRecords(h.log, texts);
-    ASSERT_TRUE(h.WaitRows(sent, 5000)) << batch;
+    ASSERT_TRUE(h.WaitRows(sent, kWaitMs)) << batch;
     UpdateWindow(h.List());
     EXPECT_TRUE(inView()) << batch;
   }
@@ -600,7 +604,7 @@ TEST(LogPage, AfterThePurgeTheNewestRowsStayInViewAndNoFrameIsEmpty) {
   EXPECT_TRUE(inView());
   // More rows keep the end in view.
   AppendRecords(h.log, {Rec(sent++), Rec(sent++)});
-  ASSERT_TRUE(h.WaitRows(62, 5000));
+  ASSERT_TRUE(h.WaitRows(62, kWaitMs));
   EXPECT_TRUE(inView());
   EXPECT_EQ("C:\\d\\f" + std::to_string(sent - 1) + ".txt", h.Cell(61, 4));
   EXPECT_EQ(0, emptyPaints);
@@ -614,7 +618,7 @@ TEST(LogPage, EachPassReachesTheListsThreadOnceForAllItsRows) {
   for (int i = 0; i < 80; ++i) texts.push_back(Rec(i));
   const long before = CListCtrlStyled::CrossThreadCalls();
   AppendRecords(h.log, texts);
-  ASSERT_TRUE(h.WaitRows(80, 5000));
+  ASSERT_TRUE(h.WaitRows(80, kWaitMs));
   PumpUntil([] { return false; }, 300);
   // One pass took the 80 records; polls that found nothing cost nothing.
   EXPECT_LE(CListCtrlStyled::CrossThreadCalls() - before, 2);
@@ -634,7 +638,7 @@ TEST(LogPage, OwnRecordsAreMatchedWithTheLettersOfTheSystemCodePage) {
   ASSERT_TRUE(h.page->Create(h.frame));
   AppendRecords(h.log, {std::string("12:00,C:\\TOOLS\\") + upper + "RGER\\VARNOKEL.EXE,Denied : C:\\x.txt",
                         "12:01,C:\\other.exe,Denied : C:\\y.txt"});
-  ASSERT_TRUE(h.WaitRows(1, 3000));
+  ASSERT_TRUE(h.WaitRows(1, kWaitMs));
   PumpUntil([] { return false; }, 300);
   EXPECT_EQ(1, h.Rows());
   EXPECT_EQ("C:\\other.exe", h.Cell(0, 2));

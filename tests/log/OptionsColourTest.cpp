@@ -48,7 +48,7 @@ TEST(OptionsColours, APickedReadColourColoursOnlyTheReadRowsAddedAfterwards) {
     auto complete = [&](int n) { return rows() >= n && detail(n - 1).find("C:\\d\\") == 0; };
     const COLORREF before = g_clrRead;
     ASSERT_EQ(0u, record(KIND_OPEN, "first"));
-    ASSERT_TRUE(PumpUntil([&] { return complete(1); }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return complete(1); }, 30000));
     PumpUntil([] { return false; }, 300);  // the reader's pass ends
 
     // Gold from the palette of button 1029.
@@ -63,7 +63,7 @@ TEST(OptionsColours, APickedReadColourColoursOnlyTheReadRowsAddedAfterwards) {
 
     ASSERT_EQ(0u, record(KIND_OPEN, "second"));
     ASSERT_EQ(0u, record(KIND_OPEN | KIND_MODIFY, "third"));
-    ASSERT_TRUE(PumpUntil([&] { return complete(3); }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return complete(3); }, 30000));
     EXPECT_EQ(before, page->List().ResolveCell(0, 2, false).back);
     EXPECT_EQ(RGB(255, 215, 0), page->List().ResolveCell(1, 2, false).back);
     EXPECT_EQ(g_clrWrite.load(), page->List().ResolveCell(2, 2, false).back) << "Modify keeps its own colour";

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -419,6 +420,55 @@ TEST(FilePage, SystemRulesAreBoldPinkRedAndLocked) {
   EXPECT_EQ(bytes, ReadFileBytes(f.path));
 }
 
+// The list view's own paint: every row drawn from the rule it carries, with
+// the images of its cells and the system rule's colour, after the rebuild.
+TEST(FilePage, RebuiltRowsPaintTheirImagesAndTheSystemRuleColour) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  MoveWindow(f.page->m_hWnd, 0, 0, 800, 300, TRUE);
+  f.Add(REQ_MODIFY, {"*.exe"}, "*", true);
+  f.Add(REQ_RUN, {"C:\\mine"});
+  ASSERT_EQ(2, f.RowCount());
+  HWND list = f.page->ListWindow();
+  RECT client{};
+  GetClientRect(list, &client);
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof bi.bmiHeader, client.right, -client.bottom, 1, 32, BI_RGB};
+  DWORD* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+  ASSERT_TRUE(bitmap);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  SendMessageA(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+  GdiFlush();
+  // Pixels of a cell that pass a test of their colour (bits hold 0x00RRGGBB).
+  auto count = [&](int row, int column, auto test) {
+    RECT r{};
+    ListView_GetSubItemRect(list, row, f.page->List().ListColumnOf(column), LVIR_BOUNDS, &r);
+    int n = 0;
+    for (int y = std::max(0L, r.top); y < std::min(r.bottom, client.bottom); ++y)
+      for (int x = std::max(0L, r.left); x < std::min(r.right, client.right); ++x) {
+        const DWORD p = bits[y * client.right + x];
+        n += test(static_cast<int>(p >> 16 & 0xFF), static_cast<int>(p >> 8 & 0xFF), static_cast<int>(p & 0xFF));
+      }
+    return n;
+  };
+  auto red = [](int r, int g, int b) { return r > 150 && g < 90 && b < 90; };
+  auto green = [](int r, int g, int b) { return g > 120 && r < 90 && b < 120; };
+  auto pink = [](int r, int g, int b) { return r == 255 && g == 0 && b == 128; };
+  // Row 0 is the ordinary rule: a cross under Run, a tick under Copy.
+  EXPECT_GT(count(0, CDlgFilePage::COL_RUN, red), 5);
+  EXPECT_EQ(0, count(0, CDlgFilePage::COL_COPY, red));
+  EXPECT_GT(count(0, CDlgFilePage::COL_COPY, green), 5);
+  EXPECT_EQ(0, count(0, CDlgFilePage::COL_FILENAME, pink));
+  // Row 1, the system rule, is written in its colour.
+  EXPECT_GT(count(1, CDlgFilePage::COL_FILENAME, pink), 10);
+  EXPECT_GT(count(1, CDlgFilePage::COL_MODIFY, red), 5);
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+}
+
 TEST(FilePage, ListFillsThePageWhenItIsResized) {
   PageFixture f;
   ASSERT_TRUE(f.Create());
@@ -494,9 +544,9 @@ TEST(FilePage, ARequestArrivingDuringAPassWaitsForItsEnd) {
   KillTimer(nullptr, timer);
   ASSERT_TRUE(g_reentry.fired);
   EXPECT_TRUE(g_reentry.pageWasBusy);
-  // The copy request wrote its set over the outside change (it was the
-  // page's set that it merged into), then the deferred reload read it back.
-  EXPECT_EQ((std::vector<std::string>{"second", "first"}), Dests(f.page->Rules()));
+  // The copy request's change went onto the outside change (which had
+  // replaced "first" by "outside"), then the deferred reload read it back.
+  EXPECT_EQ((std::vector<std::string>{"second", "outside"}), Dests(f.page->Rules()));
   EXPECT_FALSE(f.page->IsBusy());
   ExpectInSync(f);
 }

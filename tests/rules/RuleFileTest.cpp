@@ -9,6 +9,7 @@
 #include "common/TestSupport.h"
 #include "rules/RuleFile.h"
 #include "rules/RuleSet.h"
+#include "rules/SharedNames.h"
 
 using namespace testsupport;
 
@@ -125,7 +126,7 @@ TEST(RuleFile, AnEmptySetWritesTheEndMarkerAndReadsBackEmpty) {
   EXPECT_EQ(0u, count);
 }
 
-TEST(RuleFile, OpeningAnExistingFileRewritesTheHeaderAndTheLength) {
+TEST(RuleFile, OpeningAnExistingFileForWritingRewritesTheHeaderAndTheLength) {
   TempRuleFile t;
   {
     HANDLE f = CreateFileA(t.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -135,7 +136,7 @@ TEST(RuleFile, OpeningAnExistingFileRewritesTheHeaderAndTheLength) {
     CloseHandle(f);
   }
   CRuleFile file;
-  ASSERT_EQ(0, file.Open(t.path.c_str(), t.mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessRead, false));
+  ASSERT_EQ(0, file.Open(t.path.c_str(), t.mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessReadWrite, false));
   file.CloseAfterWrite();
   auto bytes = ReadFileBytes(t.path);
   ASSERT_EQ(102400u, bytes.size());
@@ -143,11 +144,57 @@ TEST(RuleFile, OpeningAnExistingFileRewritesTheHeaderAndTheLength) {
   EXPECT_EQ('J', bytes[39]);  // the data area is left as it was
 }
 
+// Readers (vkctl list, the engine stand-in) need no right to write: they
+// change no byte, make no file, and a writer that comes after them maps the
+// file for writing as usual.
+TEST(RuleFile, AReadOnlyOpenWritesNothingAndNeverKeepsAWriterOut) {
+  TempRuleFile t;
+  CRuleFile missing;
+  EXPECT_EQ(-1, missing.Open(t.path.c_str(), t.mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessRead, false));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), missing.LastError());
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(t.path.c_str()));
+
+  std::vector<uint8_t> image(RULE_FILE_SIZE, 0);
+  BuildRuleFileHeader(image.data());
+  image[24] = 0x55;  // a version word the front end would rewrite
+  uint32_t used = 0;
+  SerializeRuleRecords(image.data() + RULE_FILE_HEADER_SIZE, RULE_FILE_SIZE, MakeRules({{"*", "C:\\a"}}), used);
+  {
+    HANDLE f = CreateFileA(t.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD w;
+    WriteFile(f, image.data(), static_cast<DWORD>(image.size()), &w, nullptr);
+    CloseHandle(f);
+  }
+  SetFileAttributesA(t.path.c_str(), FILE_ATTRIBUTE_READONLY);
+  CRuleFile reader;
+  ASSERT_EQ(0, reader.Open(t.path.c_str(), t.mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessRead, false));
+  RuleList rules;
+  uint32_t count = 0, offset = 0;
+  EXPECT_EQ(-3, reader.ReadRules(rules, &count, &offset));
+  EXPECT_EQ(1u, count);
+  EXPECT_EQ(image, ReadFileBytes(t.path));
+  SetFileAttributesA(t.path.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  // The reader still holds its view when the writer comes.
+  CRuleFile writer;
+  ASSERT_EQ(0, writer.Open(t.path.c_str(), t.mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessReadWrite, false));
+  ASSERT_EQ(0, writer.WriteRules(MakeRules({{"*", "C:\\b"}, {"*", "C:\\a"}})));
+  count = 0;
+  offset = 0;
+  EXPECT_EQ(-3, reader.ReadRules(rules, &count, &offset));
+  EXPECT_EQ(2u, count);
+}
+
 TEST(RuleFile, AReadOnlyOpenOfAForeignMappingFailsOnTheHeaderAndReadsNothing) {
   TempRuleFile t;
+  {
+    CRuleFile made;  // the file exists; the mapping of that name is another's
+    ASSERT_EQ(0, made.Open(t.path.c_str(), UniqueMapping("own").c_str(), RULE_FILE_SIZE, CMappedFile::kAccessReadWrite,
+                           false));
+  }
   // The other side made the mapping first, with something else in it.
-  HANDLE foreign =
-      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, RULE_FILE_SIZE, t.mapping.c_str());
+  HANDLE foreign = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, RULE_FILE_SIZE,
+                                      SharedObjectName(t.mapping).c_str());
   ASSERT_NE(nullptr, foreign);
   void* v = MapViewOfFile(foreign, FILE_MAP_WRITE, 0, 0, 0);
   memset(v, 'Z', 100);
@@ -203,7 +250,7 @@ TEST(RuleFile, ACancelledWaitLeavesNoMutexHeldAndTheFileUntouched) {
   HANDLE holderReady = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   HANDLE holderGo = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   std::thread holder([&] {
-    HANDLE m = CreateMutexA(nullptr, FALSE, (t.mapping + " Read").c_str());
+    HANDLE m = CreateMutexA(nullptr, FALSE, SharedObjectName(t.mapping + " Read").c_str());
     WaitForSingleObject(m, INFINITE);
     SetEvent(holderReady);
     WaitForSingleObject(holderGo, INFINITE);
@@ -216,14 +263,21 @@ TEST(RuleFile, ACancelledWaitLeavesNoMutexHeldAndTheFileUntouched) {
   file.SetCancelEvent(cancel);
   int result = 1;
   std::thread writer([&] { result = file.WriteRules(MakeRules({{"*", "C:\\never"}})); });
-  Sleep(100);
-  // The writer takes Write before Read: while it waits for Read it already
-  // holds Write, so another writer queues behind it instead of slipping in.
+  // The writer takes Write before Read: while it waits for Read it holds
+  // Write, so another writer queues behind it instead of slipping in. Until
+  // the writer has got that far, Write is free now and then; once it is
+  // held, it stays held for as long as the writer waits.
   std::thread early([&] {
-    HANDLE m = CreateMutexA(nullptr, FALSE, (t.mapping + " Write").c_str());
-    const DWORD got = WaitForSingleObject(m, 0);
-    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), got) << "Write mutex free while the writer waits for Read";
-    if (got == WAIT_OBJECT_0 || got == WAIT_ABANDONED) ReleaseMutex(m);
+    HANDLE m = CreateMutexA(nullptr, FALSE, SharedObjectName(t.mapping + " Write").c_str());
+    bool held = false;
+    for (const DWORD start = GetTickCount(); !held && GetTickCount() - start < 30000; Sleep(10)) {
+      const DWORD got = WaitForSingleObject(m, 0);
+      if (got == WAIT_OBJECT_0 || got == WAIT_ABANDONED)
+        ReleaseMutex(m);
+      else
+        held = true;
+    }
+    EXPECT_TRUE(held) << "Write mutex free while the writer waits for Read";
     CloseHandle(m);
   });
   early.join();
@@ -233,7 +287,7 @@ TEST(RuleFile, ACancelledWaitLeavesNoMutexHeldAndTheFileUntouched) {
 
   // The Write mutex is free again: another thread can take it at once.
   std::thread probe([&] {
-    HANDLE m = CreateMutexA(nullptr, FALSE, (t.mapping + " Write").c_str());
+    HANDLE m = CreateMutexA(nullptr, FALSE, SharedObjectName(t.mapping + " Write").c_str());
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m, 0));
     ReleaseMutex(m);
     CloseHandle(m);

@@ -15,6 +15,7 @@
 #include "common/TestSupport.h"
 #include "rules/FilePageFixture.h"
 #include "rules/RuleFileCheck.h"
+#include "rules/SharedNames.h"
 
 using namespace testsupport;
 using namespace filepagetest;
@@ -52,11 +53,12 @@ struct ReadMutexHolder {
   HANDLE releaseEvent = CreateEventA(nullptr, TRUE, FALSE, release.c_str());
   Process process;
   bool Start(const std::string& mapping) {
-    if (!StartHelper(process, "mutex_holder.exe", "\"" + mapping + " Read\" 60000 " + ready + " " + release))
+    if (!StartHelper(process, "mutex_holder.exe",
+                     "\"" + SharedObjectName(mapping + " Read") + "\" 60000 " + ready + " " + release))
       return false;
     return WaitForSingleObject(readyEvent, 20000) == WAIT_OBJECT_0;
   }
-  // Lets go of the mutex; the exit code of the helper (0: held and let go).
+  // Lets go of the mutex; the helper's exit code (0: held and let go).
   DWORD Release() {
     SetEvent(releaseEvent);
     return process.Wait(20000);
@@ -111,13 +113,13 @@ TEST(RuleSafety, AGivenUpLoadNeverWritesOverTheFilesRules) {
 }
 
 // The rule file cannot be opened at start (another program holds it without
-// sharing write access): the user is told once, the rules added meanwhile
-// stay in the list, nothing is written; when the file can be opened again
-// the next change writes the file's rules and every added one.
+// sharing it): the user is told once, the rules added meanwhile stay in the
+// list, nothing is written; when the file can be opened again the next
+// change writes the file's rules and every added one.
 TEST(RuleSafety, AFileThatCannotBeOpenedLosesNothing) {
   PageFixture f;
   ASSERT_TRUE(f.SeedRules(NumberedRules(2)));
-  HANDLE blocker = CreateFileA(f.path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE blocker = CreateFileA(f.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, blocker);
   // A notifier of its own takes the place of the message box.
   std::vector<std::string> told;
@@ -346,4 +348,193 @@ TEST(RuleSafety, ARequestDuringTheFinalWriteRunsOnceAfterIt) {
   EXPECT_EQ(1, edits);
   EXPECT_TRUE(f.page->Rules().empty());
   EXPECT_EQ((std::vector<std::string>{"C:\\late.txt", "C:\\kept.exe"}), Dests(f.FileRules()));
+}
+
+namespace {
+
+// 1018 rules of 100 bytes: 49 bytes are left before the reserve.
+RuleList FullSet() {
+  RuleList rules;
+  for (int i = 0; i < 1018; ++i) {
+    std::string dest = "C:\\full\\" + std::to_string(100000 + i);
+    dest.resize(79, 'x');
+    rules.push_back(MakeRule("*", dest, TYPE_FILE, KIND_OPEN, RULE_MODE_NORMAL));
+  }
+  return rules;
+}
+
+// Counts the progress windows that come up over a page.
+struct ProgressWindows {
+  static inline HWND page = nullptr;
+  static inline int count = 0;
+  HHOOK hook;
+  explicit ProgressWindows(HWND watched) : hook(SetWindowsHookExA(WH_CBT, &Watch, nullptr, GetCurrentThreadId())) {
+    page = watched;
+    count = 0;
+  }
+  ~ProgressWindows() { UnhookWindowsHookEx(hook); }
+  static LRESULT CALLBACK Watch(int code, WPARAM wp, LPARAM lp) {
+    if (code == HCBT_CREATEWND) {
+      const CREATESTRUCTA* cs = reinterpret_cast<CBT_CREATEWNDA*>(lp)->lpcs;
+      if (page && cs->hwndParent == page && cs->lpszClass == MAKEINTATOM(32770)) ++count;
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+  }
+};
+
+}  // namespace
+
+// Another program (vkctl, a deployment script) changes the file between two
+// writes of the page without telling it: the page's next changes go onto
+// the rules the file holds then; nothing of either side is lost.
+TEST(RuleSafety, AWriteFromMemoryKeepsWhatAnotherProgramWroteMeanwhile) {
+  PageFixture f;
+  ASSERT_TRUE(f.SeedRules(NumberedRules(3)));
+  ASSERT_TRUE(f.Create());
+  RuleList theirs = NumberedRules(3);
+  theirs.front()->Kinds |= KIND_PRINT;
+  theirs.push_front(MakeRule("*", "C:\\theirs.doc", TYPE_FILE, KIND_COPY, RULE_MODE_NORMAL));
+  ASSERT_TRUE(f.SeedRules(theirs));
+
+  f.Add(REQ_RUN, {"C:\\mine.exe"});
+  EXPECT_EQ((std::vector<std::string>{"C:\\mine.exe", "C:\\theirs.doc", "C:\\data\\file0.txt", "C:\\data\\file1.txt",
+                                      "C:\\data\\file2.txt"}),
+            Dests(f.FileRules()));
+  EXPECT_EQ(KIND_OPEN | KIND_PRINT, Find(f.FileRules(), "C:\\data\\file0.txt")->Kinds);
+  ExpectInSync(f);
+
+  // A removal from the rows it shows keeps a rule added meanwhile.
+  RuleList again = f.FileRules();
+  again.push_front(MakeRule("*", "C:\\later.doc", TYPE_FILE, KIND_COPY, RULE_MODE_NORMAL));
+  ASSERT_TRUE(f.SeedRules(again));
+  f.Select({4});  // file2
+  RULE_REQUEST remove;
+  remove.Code = REQ_REMOVE_SELECTED;
+  f.Send(&remove);
+  EXPECT_EQ((std::vector<std::string>{"C:\\later.doc", "C:\\mine.exe", "C:\\theirs.doc", "C:\\data\\file0.txt",
+                                      "C:\\data\\file1.txt"}),
+            Dests(f.FileRules()));
+  ExpectInSync(f);
+}
+
+// The engine may make the file before the front end ever writes it: zeros of
+// the full length, maybe mapped by the engine already. That is a new rule
+// file: no copy, no message; the first write gives it the header.
+TEST(RuleSafety, AFileOfZerosIsANewEmptyRuleFile) {
+  struct Case {
+    const char* name;
+    size_t size;
+    bool engineMapping;
+  } cases[] = {{"zeros of the full length", RULE_FILE_SIZE, false},
+               {"mapped by the engine", RULE_FILE_SIZE, true},
+               {"zeros, cut short", 2000, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PageFixture f;
+    ASSERT_TRUE(WriteBytes(f.path, std::vector<uint8_t>(c.size, 0)));
+    HANDLE engineFile = INVALID_HANDLE_VALUE, engineMapping = nullptr;
+    if (c.engineMapping) {
+      engineFile = CreateFileA(f.path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+      engineMapping = CreateFileMappingA(engineFile, nullptr, PAGE_READWRITE, 0, RULE_FILE_SIZE,
+                                         SharedObjectName(f.mapping).c_str());
+      ASSERT_NE(nullptr, engineMapping);
+    }
+    BoxWatcher boxes;
+    ASSERT_TRUE(f.Create());
+    EXPECT_TRUE(f.page->Rules().empty());
+    f.Add(REQ_COPY, {"C:\\first.doc"});
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.First();
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((f.path + ".damaged").c_str()));
+    const std::vector<uint8_t> bytes = ReadFileBytes(f.path);
+    ASSERT_EQ(RULE_FILE_SIZE, bytes.size());
+    EXPECT_TRUE(IsValidRuleHeader(bytes.data(), bytes.size()));
+    EXPECT_EQ(std::vector<std::string>{"C:\\first.doc"}, Dests(f.FileRules()));
+    f.Destroy();
+    if (engineMapping) CloseHandle(engineMapping);
+    if (engineFile != INVALID_HANDLE_VALUE) CloseHandle(engineFile);
+  }
+}
+
+// A file filled up to its reserve: one more rule does not push the last one
+// out. The change is not made, in the file or on the page, and the user is
+// told once how full the file is.
+TEST(RuleSafety, AChangeThatDoesNotFitIsNotMadeAndTheUserIsTold) {
+  PageFixture f;
+  ASSERT_TRUE(f.SeedRules(FullSet()));
+  std::vector<std::string> told;
+  f.page->SetNotifier([&](HWND, const std::string& text) { told.push_back(text); });
+  ASSERT_TRUE(f.Create());
+  ASSERT_EQ(1018u, f.page->Rules().size());
+  const std::vector<uint8_t> before = ReadFileBytes(f.path);
+
+  f.Add(REQ_COPY, {"C:\\Users\\bob\\Documents\\one more.doc"});
+  ASSERT_EQ(1u, told.size());
+  EXPECT_TRUE(Contains(told[0], "is full: it holds 1018 rules")) << told[0];
+  EXPECT_TRUE(Contains(told[0], "Remove rules first")) << told[0];
+  EXPECT_EQ(before, ReadFileBytes(f.path));
+  EXPECT_EQ(1018u, f.page->Rules().size());
+  ExpectInSync(f);
+
+  f.Destroy();
+  EXPECT_EQ(before, ReadFileBytes(f.path));
+  f.page->SetNotifier(nullptr);
+}
+
+// A name of the rule file's mutexes taken by another kind of object: the
+// user is told once what is wrong with which object (not a time-out), the
+// file is neither copied nor written, no progress window comes up while the
+// name stays taken, and the page reads the file by itself once it is free.
+TEST(RuleSafety, AMutexThatCannotBeHadIsNamedOnceAndTheRetryWaitsQuietly) {
+  PageFixture f;
+  ASSERT_TRUE(f.SeedRules(NumberedRules(2)));
+  const std::vector<uint8_t> before = ReadFileBytes(f.path);
+  const std::string name = SharedObjectName(f.mapping + " Read");
+  HANDLE squatter = CreateEventA(nullptr, TRUE, FALSE, name.c_str());
+  ASSERT_NE(nullptr, squatter);
+  std::vector<std::string> told;
+  f.page->SetNotifier([&](HWND, const std::string& text) { told.push_back(text); });
+  ASSERT_TRUE(f.Create());
+  ASSERT_EQ(1u, told.size());
+  EXPECT_TRUE(Contains(told[0], "\"" + name + "\": another kind of object has this name")) << told[0];
+  EXPECT_FALSE(Contains(told[0], SystemErrorText(ERROR_TIMEOUT))) << told[0];
+  EXPECT_TRUE(f.page->Rules().empty());
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((f.path + ".damaged").c_str()));
+
+  {
+    ProgressWindows progress(f.page->m_hWnd);
+    PumpUntil([] { return false; }, 5000);  // two retries and more
+    EXPECT_EQ(0, ProgressWindows::count);
+  }
+  EXPECT_EQ(1u, told.size());
+  EXPECT_EQ(before, ReadFileBytes(f.path));
+
+  CloseHandle(squatter);
+  ASSERT_TRUE(PumpUntil([&] { return f.page->Rules().size() == 2; }, 8000));
+  EXPECT_EQ(1u, told.size());
+  f.page->SetNotifier(nullptr);
+}
+
+// The file cannot be read from the start to the end of the program: the
+// rules added meanwhile cannot be written, and the user hears so before the
+// program ends instead of losing them without a word.
+TEST(RuleSafety, RulesThatCannotBeWrittenAtTheEndAreToldBeforeTheEnd) {
+  PageFixture f;
+  ASSERT_TRUE(f.SeedRules(NumberedRules(2)));
+  const std::vector<uint8_t> before = ReadFileBytes(f.path);
+  HANDLE blocker = CreateFileA(f.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, blocker);
+  std::vector<std::string> told;
+  f.page->SetNotifier([&](HWND, const std::string& text) { told.push_back(text); });
+  ASSERT_TRUE(f.Create());
+  f.Add(REQ_COPY, {"C:\\only in memory.doc"});
+  ASSERT_EQ(1u, told.size());
+  f.Destroy();
+  ASSERT_EQ(2u, told.size());
+  EXPECT_TRUE(Contains(told[1], "The 1 rules added since Varnokel started are not in the file")) << told[1];
+  EXPECT_TRUE(Contains(told[1], f.path)) << told[1];
+  EXPECT_TRUE(Contains(told[1], SystemErrorText(ERROR_SHARING_VIOLATION))) << told[1];
+  CloseHandle(blocker);
+  EXPECT_EQ(before, ReadFileBytes(f.path));
+  f.page->SetNotifier(nullptr);
 }

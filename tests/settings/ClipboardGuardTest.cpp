@@ -111,7 +111,7 @@ class Guard : public testing::Test {
     // helper runs, as a user's desktop does.
     ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(p.process, 0) == WAIT_OBJECT_0; }, 30000)) << args;
     ASSERT_EQ(0u, p.Wait());
-    EXPECT_TRUE(PumpUntil([&] { return page->Guard().Checks() > before; }, 5000)) << args;
+    EXPECT_TRUE(PumpUntil([&] { return page->Guard().Checks() > before; }, 30000)) << args;
     PumpUntil([] { return false; }, 50);  // whatever the check set off
   }
   std::string MakeFile(const std::string& name) {
@@ -181,11 +181,40 @@ TEST_F(Guard, AProtectedFileGetsANoticeFileAndStaysOnTheClipboard) {
   EXPECT_FALSE(Exists(inside + ".txt"));
   EXPECT_TRUE(ClipboardHasFiles());
 
-  // Copied again, the notice file is written anew.
-  HANDLE f = CreateFileA((protectedFile + ".txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  CloseHandle(f);
+  // Copied again, the earlier notice stays as it is.
   Copy("files \"" + protectedFile + "\"");
-  EXPECT_EQ(LoadStr(IDS_NOTICE_FILE).size(), ReadFileBytes(protectedFile + ".txt").size());
+  EXPECT_EQ(written, ReadFileBytes(protectedFile + ".txt"));
+}
+
+TEST_F(Guard, AFileOrLinkAlreadyAtTheNoticesNameIsLeftAlone) {
+  OpenPage("secret");
+  auto write = [](const std::string& path, const std::string& text) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD done = 0;
+    WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
+    CloseHandle(f);
+  };
+  auto text = [](const std::string& path) {
+    const auto bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+  };
+  // The user's own document that happens to carry the notice's name.
+  const std::string plan = MakeFile("plan.doc");
+  write(plan + ".txt", "my own notes");
+  // A link planted at the notice's name, pointing at another file.
+  const std::string budget = MakeFile("budget.xls");
+  const std::string target = dir + "\\system.ini";
+  write(target, "[boot]");
+  ASSERT_TRUE(CreateHardLinkA((budget + ".txt").c_str(), target.c_str(), nullptr));
+  const std::string fresh = MakeFile("fresh.doc");
+  NoCopyPaths::Replace({plan, budget, fresh});
+  Copy("files \"" + plan + "\" \"" + budget + "\" \"" + fresh + "\"");
+  EXPECT_EQ("my own notes", text(plan + ".txt"));
+  EXPECT_EQ("[boot]", text(target));
+  EXPECT_EQ("[boot]", text(budget + ".txt"));
+  // A protected file without one still gets its notice.
+  EXPECT_EQ(LoadStr(IDS_NOTICE_FILE), text(fresh + ".txt"));
+  EXPECT_EQ(1, page->Guard().NoticeFiles());
 }
 
 TEST_F(Guard, WithFilesAndTextTogetherOnlyTheFilesAreExamined) {
@@ -218,7 +247,7 @@ TEST_F(Guard, AViewerThatJoinedFirstKeepsGettingNotifications) {
   EXPECT_EQ(first.m_hWnd, page->Guard().nextViewer);
   const int before = first.notifications;
   Copy("text \"hello\"");
-  EXPECT_TRUE(PumpUntil([&] { return first.notifications > before; }, 2000));
+  EXPECT_TRUE(PumpUntil([&] { return first.notifications > before; }, 30000));
 
   // Leaving the chain hands the place back to the viewer behind.
   page.reset();
@@ -235,7 +264,7 @@ TEST_F(Guard, TheChainMendsWhenTheViewerBehindLeavesAndIgnoresOneThatVanished) {
   EXPECT_EQ(second.m_hWnd, page->Guard().nextViewer);
   const int before = second.notifications;
   Copy("text \"hello again\"");
-  EXPECT_TRUE(PumpUntil([&] { return second.notifications > before; }, 2000));
+  EXPECT_TRUE(PumpUntil([&] { return second.notifications > before; }, 30000));
 
   second.Vanish();  // gone without leaving
   Copy("text \"secret\"");
@@ -250,12 +279,12 @@ TEST_F(Guard, AClipboardHeldOpenByAnotherProgramIsLookedAtOnceItIsFree) {
   Process holder;
   ASSERT_TRUE(StartHelper(holder, "clip_set.exe", "hold 600"));
   // (Wine lets two openers without a window share it, so the probe has one.)
-  ASSERT_TRUE(PumpUntil([&] { return ClipboardText(frame) == "<busy>"; }, 5000));
+  ASSERT_TRUE(PumpUntil([&] { return ClipboardText(frame) == "<busy>"; }, 30000));
   TypeKeywords(*page, "secret");
   const int before = page->Guard().Checks();
   SendMessageA(*page, WM_DRAWCLIPBOARD, 0, 0);  // a change announced while the other program holds it
   EXPECT_EQ(before, page->Guard().Checks());
-  EXPECT_TRUE(PumpUntil([&] { return page->Guard().Checks() > before; }, 5000));
+  EXPECT_TRUE(PumpUntil([&] { return page->Guard().Checks() > before; }, 30000));
   EXPECT_EQ(0u, holder.Wait());
   EXPECT_EQ(LoadStr(IDS_NOTICE_TEXT), ClipboardText());
 }

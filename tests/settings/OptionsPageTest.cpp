@@ -194,13 +194,17 @@ TEST_F(OptionsPage, ThePasswordButtonChangesThePasswordAtOnce) {
   EXPECT_EQ(frame, owner);  // owned by the page's window (its top-level frame)
   ASSERT_EQ(1u, messages.size());
   EXPECT_EQ("Password changed successfully!", messages[0]);
-  EXPECT_EQ("pw1", ReadString("regStrPass"));  // before the page goes
+  // Stored at once (before the page goes), as its salted hash.
+  const std::string stored = ReadString("regStrPass");
+  EXPECT_EQ(regStrPass, stored);
+  EXPECT_EQ(std::string::npos, stored.find("pw1"));
+  EXPECT_EQ(0u, stored.find("pbkdf2-sha256$")) << stored;
 
   messages = ChangePassword("PW1", "other", &oldEnabled);
   EXPECT_TRUE(oldEnabled);
   ASSERT_EQ(1u, messages.size());
   EXPECT_EQ("Invalid Old Password", messages[0]);
-  EXPECT_EQ("pw1", regStrPass);
+  EXPECT_EQ(stored, regStrPass);
   Close();
-  EXPECT_EQ("pw1", ReadString("regStrPass"));
+  EXPECT_EQ(stored, ReadString("regStrPass"));
 }

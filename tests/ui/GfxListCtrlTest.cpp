@@ -317,6 +317,8 @@ class RowPicture {
     dis.CtlType = ODT_LISTVIEW;
     dis.CtlID = static_cast<UINT>(GetDlgCtrlID(list.m_hWnd));
     dis.itemID = static_cast<UINT>(row);
+    // As the list view fills it: the row's own data.
+    dis.itemData = static_cast<ULONG_PTR>(list.RowData(row));
     dis.itemAction = ODA_DRAWENTIRE;
     dis.hwndItem = list.m_hWnd;
     dis.hDC = dc_;

@@ -129,17 +129,42 @@ TEST_F(SystemTrayTest, ParentWindowOwnsTheIconAndLongTooltipIsCut) {
   EXPECT_EQ(std::string(g_calls[0].data.szTip), tip.substr(0, 63));
 }
 
-TEST_F(SystemTrayTest, ShellFailureLeavesTheIconDisabledAndOperationsInert) {
+TEST_F(SystemTrayTest, AnIconTheShellRefusesIsAddedOnceTheShellTakesIt) {
+  // No notification area yet (log-on before Explorer): the add fails.
   g_shellResult = FALSE;
   CSystemTray tray;
   EXPECT_FALSE(Create(tray));
-  EXPECT_FALSE(tray.Enabled());
+  EXPECT_TRUE(tray.Enabled());
+  EXPECT_FALSE(tray.Present());
+  EXPECT_TRUE(tray.Retrying());
   g_calls.clear();
-  EXPECT_FALSE(tray.HideTrayIcon());
-  EXPECT_FALSE(tray.ShowTrayIcon());
+  // The animation changes no icon that is not there.
   EXPECT_FALSE(tray.ChangeIcon(mainIcon));
-  EXPECT_EQ(tray.CurrentIcon(), nullptr);
-  tray.DeleteTrayIcon();
+  EXPECT_TRUE(g_calls.empty());
+  tray.Send(WM_TIMER, CSystemTray::kRetryTimerId);
+  ASSERT_EQ(1u, g_calls.size());
+  EXPECT_FALSE(tray.Present());
+
+  // The shell takes it on the next try, and the tries stop.
+  g_shellResult = TRUE;
+  tray.Send(WM_TIMER, CSystemTray::kRetryTimerId);
+  ASSERT_EQ(2u, g_calls.size());
+  EXPECT_EQ(static_cast<DWORD>(NIM_ADD), g_calls[1].message);
+  EXPECT_EQ(mainIcon, g_calls[1].data.hIcon);
+  EXPECT_TRUE(tray.Present());
+  EXPECT_FALSE(tray.Retrying());
+  tray.Send(WM_TIMER, CSystemTray::kRetryTimerId);
+  EXPECT_EQ(2u, g_calls.size());
+
+  // A refused show is tried again as well; hiding ends the tries, and a
+  // hidden icon that was never added needs no shell call.
+  EXPECT_TRUE(tray.HideTrayIcon());
+  g_shellResult = FALSE;
+  EXPECT_FALSE(tray.ShowTrayIcon());
+  EXPECT_TRUE(tray.Retrying());
+  g_calls.clear();
+  EXPECT_TRUE(tray.HideTrayIcon());
+  EXPECT_FALSE(tray.Retrying());
   EXPECT_TRUE(g_calls.empty());
 }
 
@@ -292,7 +317,7 @@ TEST_F(SystemTrayTest, RealTimerDrivesFramesThroughTheOwnWindow) {
   ASSERT_TRUE(tray.LoadAnimationIcons(IDI_ANIM_FIRST, IDI_ANIM_FIRST + 15));
   g_calls.clear();
   ASSERT_TRUE(tray.StartAnimation(10, 0));
-  EXPECT_TRUE(testsupport::PumpUntil([] { return g_calls.size() >= 3; }, 3000));
+  EXPECT_TRUE(testsupport::PumpUntil([] { return g_calls.size() >= 3; }, 30000));
   tray.EndAnimation();
 }
 

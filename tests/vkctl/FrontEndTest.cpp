@@ -106,4 +106,49 @@ TEST(VkctlFrontEnd, ChangesShowOnTheFilesPageAndSurviveTheFrontEndsWrites) {
   CDlgNotify::SetTickPeriod(CDlgNotify::kDefaultTickMs);
 }
 
+// The Files page is busy with the Rule Edit dialog (opened by Edit) when
+// vkctl adds a rule: vkctl says in one line after its result that the page
+// shows the change later, and the user's OK keeps vkctl's rule as well as
+// the edit, in the file and on the page, to the end.
+TEST(VkctlFrontEnd, AnAddWhileRuleEditIsOpenIsKeptAndVkctlSaysThePageWasBusy) {
+  CDlgNotify::SetTickPeriod(10);
+  TempRules t("vkbusy");
+  RuleList start;
+  start.push_back(MakeRule("*", "C:\\Users\\bob\\report.doc", TYPE_FILE, KIND_OPEN, RULE_MODE_NORMAL));
+  t.Write(start);
+  FrontWindow dlg;
+  dlg.rulePath = t.path;
+  dlg.mapping = t.mapping;
+  ASSERT_TRUE(dlg.Create(nullptr));
+  ASSERT_NE(nullptr, dlg.files);
+  char title[256] = {};
+  GetWindowTextA(dlg.m_hWnd, title, sizeof title);
+  RunResult during;
+  dlg.files->SetEditRunner([&](HWND, std::vector<RULEFILE_ITEM*>& rules, uint32_t) {
+    during = t.Vk("add --deny copy C:\\Users\\bob\\plan.doc --window \"" + std::string(title) + "\"");
+    for (RULEFILE_ITEM* r : rules) r->Kinds |= KIND_PRINT;
+    return static_cast<INT_PTR>(IDOK);
+  });
+  dlg.files->List().SelectRow(0);
+  SendMessageA(dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_BTN_EDIT, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dlg.m_hWnd, IDC_BTN_EDIT)));
+
+  ASSERT_EQ(0u, during.code) << during.out;
+  const std::vector<std::string> lines = during.Lines();
+  ASSERT_EQ(2u, lines.size()) << during.out;
+  EXPECT_EQ("added 1 new rules, 2 rules in all", lines[0]);
+  EXPECT_NE(std::string::npos, lines[1].find("busy")) << lines[1];
+  const std::vector<std::string> both = {"C:\\Users\\bob\\plan.doc", "C:\\Users\\bob\\report.doc"};
+  EXPECT_EQ(both, Rows(*dlg.files));
+  RuleList now = t.Read();
+  EXPECT_EQ(both, Dests(now));
+  EXPECT_EQ(KIND_OPEN | KIND_PRINT, now.back()->Kinds);
+
+  DestroyWindow(dlg.m_hWnd);
+  now = t.Read();
+  EXPECT_EQ(both, Dests(now));
+  EXPECT_EQ(KIND_COPY, now.front()->Kinds);
+  CDlgNotify::SetTickPeriod(CDlgNotify::kDefaultTickMs);
+}
+
 }  // namespace

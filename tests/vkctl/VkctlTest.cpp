@@ -14,6 +14,7 @@
 #include "rules/DlgFilePage.h"
 #include "rules/RuleMatch.h"
 #include "rules/RuleSet.h"
+#include "settings/PasswordCheck.h"
 #include "settings/Settings.h"
 
 using namespace testsupport;
@@ -193,6 +194,42 @@ TEST(VkctlTest, ExportThenReplaceIntoAnEmptyFileIsByteIdenticalAndReimportChange
   EXPECT_TRUE(original == c.Bytes());
 }
 
+// Every kind of rule the Files page holds: one whose cells were all set back
+// to "Approved", a dest of 300 characters (a dropped path), a registry rule,
+// a system rule, a program source, and two equal rules that a file written
+// elsewhere may hold. Backed up with `vkctl export` (no FILE: standard
+// output, as in the README) and restored with import --replace into an
+// empty file, they come back as they were, in their order.
+TEST(VkctlTest, AnExportOfEveryRuleThePageHoldsRestoresExactly) {
+  TempRules a("vkall");
+  RuleList rules;
+  rules.push_back(MakeRule("*", "C:\\Users\\bob\\approved.doc", TYPE_FILE, 0, RULE_MODE_NORMAL));
+  rules.push_back(MakeRule("*", "C:\\" + std::string(297, 'd'), TYPE_FILE, KIND_COPY, RULE_MODE_NORMAL));
+  rules.push_back(MakeRule("*", "hkey_current_user\\Software\\Policies", TYPE_REGISTRY, KIND_MODIFY, RULE_MODE_NORMAL));
+  rules.push_back(MakeRule("C:\\Program Files\\Mail\\mail.exe", "*.pdf", TYPE_FILE, KIND_PRINT, RULE_MODE_NORMAL));
+  rules.push_back(MakeRule("*", "C:\\twin.doc", TYPE_FILE, KIND_OPEN, RULE_MODE_NORMAL));
+  rules.push_back(MakeRule("*", "c:\\TWIN.doc", TYPE_FILE, KIND_RUN, RULE_MODE_ALT));
+  rules.push_back(
+      MakeRule("*", "C:\\Windows\\win.ini", TYPE_FILE | TYPE_SYSTEM, KIND_MODIFY | KIND_DELETE, RULE_MODE_NORMAL));
+  a.Write(rules);
+
+  const RunResult exported = a.Vk("export");
+  ASSERT_EQ(0u, exported.code) << exported.out;
+  TempRules b("vkallback");
+  const RunResult imported = b.Vk("import --replace -", a.WriteText("backup.json", exported.out));
+  ASSERT_EQ(0u, imported.code) << imported.out;
+  EXPECT_EQ(std::vector<std::string>{"replaced the rules with 7 rules"}, imported.Lines());
+  RuleList back = b.Read();
+  ASSERT_EQ(rules.size(), back.size());
+  for (auto x = rules.begin(), y = back.begin(); x != rules.end(); ++x, ++y) {
+    EXPECT_EQ((*x)->Type, (*y)->Type) << (*x)->Dest;
+    EXPECT_EQ((*x)->Kinds, (*y)->Kinds) << (*x)->Dest;
+    EXPECT_EQ((*x)->Mode, (*y)->Mode) << (*x)->Dest;
+    EXPECT_EQ((*x)->Source, (*y)->Source) << (*x)->Dest;
+    EXPECT_EQ((*x)->Dest, (*y)->Dest);
+  }
+}
+
 std::string Doc(const std::string& rules) {
   return "{\"format\": \"varnokel-rules\", \"version\": 1, \"rules\": [" + rules + "]}";
 }
@@ -223,9 +260,11 @@ TEST(VkctlTest, BadInputGivesExitTwoOneLineAndAnUnchangedFile) {
       {"import", "c.json", Doc("{\"type\": \"file\", \"deny\": [\"open\"], \"dest\": 5}"),
        "c.json: rule 1: \"dest\" must be a string"},
       {"import", "d.json", Doc(Rule("C:\\\\a", "\"open\", \"read\"")), "d.json: rule 1: unknown kind \"read\""},
-      {"import", "e.json", Doc(Rule("C:\\\\a") + "," + Rule(longPath)), "e.json: rule 2: dest is 260 characters"},
+      {"import", "e.json", Doc(Rule("C:\\\\a") + "," + Rule(std::string(102000, 'x'))),
+       "e.json: rule 2: source and dest are 102001 characters long, more than the rule file holds"},
       {"import", "f.json", Doc(many), "the rules would take"},
-      {"import", "g.json", Doc(Rule("C:\\\\a", "")), "g.json: rule 1: \"deny\" is empty"},
+      {"import", "g.json", Doc("{\"type\": \"file\", \"deny\": [], \"dest\": \"a\", \"source\": \"\"}"),
+       "g.json: rule 1: \"source\" is empty"},
       {"import " + Quote(t.dir + "\\missing.json"), "", "", "missing.json: cannot read it"},
       {"add --deny open,read C:\\x", "", "", "unknown kind \"read\""},
       {"add --deny open C:\\" + longPath, "", "", "263 characters long (at most 259)"},
@@ -305,7 +344,9 @@ struct PasswordGuard {
 
 TEST(VkctlTest, ASettingsPasswordGuardsEveryChangeButNotReading) {
   PasswordGuard guard;
-  WritePassword("S3cret");
+  std::string stored;
+  ASSERT_TRUE(MakeStoredPassword("S3cret", stored));
+  WritePassword(stored);
   TempRules t("vkpass");
   RuleList start;
   start.push_back(MakeRule("*", "C:\\kept", TYPE_FILE, KIND_COPY, 10));
@@ -332,6 +373,15 @@ TEST(VkctlTest, ASettingsPasswordGuardsEveryChangeButNotReading) {
   RunResult r = t.Vk("remove C:\\KEPT --password S3cret");
   EXPECT_EQ(0u, r.code) << r.out;
   EXPECT_TRUE(t.Read().empty());
+
+  // A damaged stored value refuses every change, with the reason, but
+  // reading still needs no password.
+  WritePassword("pbkdf2-sha256$1$00$00");
+  r = t.Vk("add --deny open C:\\x --password S3cret");
+  EXPECT_EQ(2u, r.code);
+  EXPECT_NE(std::string::npos, r.out.find("stored settings password is damaged")) << r.out;
+  EXPECT_TRUE(t.Read().empty());
+  EXPECT_EQ(0u, t.Vk("list").code);
 }
 
 TEST(VkctlTest, AddRemoveListAndHelp) {
