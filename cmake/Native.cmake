@@ -11,6 +11,9 @@ if(VARNOKEL_TESTS AND CORE_TESTS)
   add_executable(core_tests ${CORE_TESTS})
   target_compile_options(core_tests PRIVATE ${SAN_FLAGS})
   target_link_libraries(core_tests PRIVATE varnokel_core gtest_main)
+  if(VARNOKEL_PCH)
+    target_precompile_headers(core_tests PRIVATE <gtest/gtest.h> <cstdint> <string> <vector>)
+  endif()
   # One CTest test per GoogleTest case (core.<Suite>.<Case>), listed when the
   # program is built.
   include(GoogleTest)

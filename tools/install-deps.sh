@@ -4,14 +4,17 @@
 # command on these machines.
 set -euo pipefail
 
-need=()
-check() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed' || need+=("$1"); }
+packages=(cmake make g++ clang clang-format libclang-rt-14-dev googletest
+          g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
+          binutils-mingw-w64-i686 wine wine64 xvfb xauth imagemagick x11-utils xdotool python3
+          wixl msitools nlohmann-json3-dev)
 
-for p in cmake make g++ clang clang-format libclang-rt-14-dev googletest \
-         g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 \
-         binutils-mingw-w64-i686 wine wine64 xvfb xauth imagemagick x11-utils xdotool python3 \
-         wixl msitools nlohmann-json3-dev; do
-  check "$p"
+# One query for all of them: the installed ones, one name a line.
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
+            awk '$2 == "install" && $3 == "ok" && $4 == "installed" { print $1 }' || true)
+need=()
+for p in "${packages[@]}"; do
+  grep -qxF "$p" <<<"$installed" || need+=("$p")
 done
 
 if [ ${#need[@]} -gt 0 ]; then

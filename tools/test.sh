@@ -1,55 +1,107 @@
 #!/usr/bin/env bash
 # Checks the code's layout (.clang-format), builds everything and runs every
-# test: the core natively under ASan/UBSan, the fuzz targets for a fixed time
-# each, the installer packages (built from the same trees, x64 tested in a
-# Wine prefix of its own), then the Windows tests under Wine, one CTest test
+# test: the core natively under ASan/UBSan, each fuzz target for a fixed
+# time, the installer packages (built from the same trees, x64 tested in a
+# Wine prefix of its own) and the Windows tests under Wine, one CTest test
 # per GoogleTest case, so that the run ends with CTest's count of cases.
+#
+# Each test job starts as soon as the tree it needs is built, and runs while
+# the next tree builds (the machine has few cores, and much of the Windows
+# tests' time is spent waiting):
+#   native tree -> core tests, then the fuzz targets
+#   win64 tree  -> the Windows tests, several at a time, each in a Wine
+#                  prefix of its own (tools/wine-suite.sh)
+#   win32 tree  -> the installer packages and their test
+# The Wine prefixes are made meanwhile. Each job writes its log to
+# build/test-logs/; the logs are shown in that order when the jobs end, the
+# Windows tests' last. The exit code is non-zero when any job failed.
+#   FUZZ_SECONDS   time per fuzz target (default 10)
+#   VK_WINE_SLOTS  Windows test cases at a time (default 3)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-FUZZ_SECONDS=${FUZZ_SECONDS:-20}
+FUZZ_SECONDS=${FUZZ_SECONDS:-10}
+export VK_WINE_SLOTS=${VK_WINE_SLOTS:-3}
+logs=$root/build/test-logs
 
 tools/install-deps.sh
 
 echo "== Code layout (.clang-format)"
 tools/format-check.sh
 
-tools/build.sh native
-tools/build.sh win32
-tools/build.sh win64
+rm -rf "$logs"
+mkdir -p "$logs"
+. tools/wine-env.sh
+# The Wine prefixes: the Windows tests' slots and the installer test's
+# prefix, a copy of the first slot.
+(
+  wine_slots "$root/build/wine-slots" "$VK_WINE_SLOTS"
+  if [ ! -f "$root/build/wine-package/system.reg" ]; then
+    rm -rf "$root/build/wine-package"
+    cp -a "$root/build/wine-slots/s0" "$root/build/wine-package"
+  fi
+) >"$logs/prefixes.log" 2>&1 &
+prefixes=$!
 
-echo "== Core tests (native, AddressSanitizer + UndefinedBehaviorSanitizer)"
-ctest --test-dir build/native --output-on-failure
+core_and_fuzz() {
+  echo "== Core tests (native, AddressSanitizer + UndefinedBehaviorSanitizer)"
+  ctest --test-dir build/native -j"$(nproc)" --output-on-failure || return 1
+  echo "== Fuzz targets (${FUZZ_SECONDS} s each)"
+  local fz name corpus seeds
+  for fz in build/native/fuzz_*; do
+    [ -x "$fz" ] || continue
+    name=$(basename "$fz")
+    corpus=build/fuzz-corpus/$name
+    mkdir -p "$corpus"
+    seeds=fuzz/corpus/$name
+    [ -d "$seeds" ] || seeds=
+    "$fz" -max_total_time="$FUZZ_SECONDS" -print_final_stats=0 "$corpus" $seeds >build/$name.log 2>&1 \
+      || { tail -50 build/$name.log; echo "$name FAILED"; return 1; }
+    echo "$name: $(grep -c . build/$name.log) log lines, no crash"
+  done
+}
 
-echo "== Fuzz targets (${FUZZ_SECONDS} s each)"
-for fz in build/native/fuzz_*; do
-  [ -x "$fz" ] || continue
-  name=$(basename "$fz")
-  corpus=build/fuzz-corpus/$name
-  mkdir -p "$corpus"
-  seeds=fuzz/corpus/$name
-  [ -d "$seeds" ] || seeds=
-  "$fz" -max_total_time="$FUZZ_SECONDS" -print_final_stats=0 "$corpus" $seeds >build/$name.log 2>&1 \
-    || { tail -50 build/$name.log; echo "$name FAILED"; exit 1; }
-  echo "$name: $(grep -c . build/$name.log) log lines, no crash"
+windows() {
+  echo "== Windows tests (x86_64, Wine, $VK_WINE_SLOTS at a time)"
+  tools/wine-suite.sh
+}
+
+installer() {
+  echo "== Installer packages (x64 installed, upgraded and removed under Wine)"
+  tools/package.sh --no-build && tools/package-test.sh || { echo "Installer test FAILED"; return 1; }
+}
+
+failed=()
+declare -A pid
+start() {
+  "$1" >"$logs/$1.log" 2>&1 &
+  pid[$1]=$!
+}
+built() {
+  echo "== Building the $1 tree"
+  tools/build.sh "$1" || { failed+=("build $1"); return 1; }
+}
+prefixes_made() {
+  wait $prefixes || { cat "$logs/prefixes.log"; failed+=("Wine prefixes"); return 1; }
+}
+
+# A failed build skips the jobs that need its tree; the others still end
+# and are shown.
+if built native; then start core_and_fuzz; fi
+if built win64 && prefixes_made; then start windows; fi
+if built win32 && [ -n "${pid[windows]:-}" ]; then start installer; fi
+
+for job in core_and_fuzz installer windows; do
+  [ -n "${pid[$job]:-}" ] || continue
+  rc=0
+  wait "${pid[$job]}" || rc=$?
+  cat "$logs/$job.log"
+  [ $rc -eq 0 ] || failed+=("$job")
 done
 
-echo "== Installer packages (x64 installed, upgraded and removed under Wine)"
-set +e
-tools/package.sh --no-build && tools/package-test.sh
-pkg=$?
-set -e
-[ $pkg -ne 0 ] && echo "Installer test FAILED"
+wait $prefixes 2>/dev/null || true
 
-echo "== Windows tests (x86_64, Wine)"
-. tools/wine-env.sh
-wine_prefix "$root/build/wine-test" null
-wine_keepalive
-set +e
-ctest --test-dir build/win64 --output-on-failure
-rc=$?
-wineserver -k 2>/dev/null
-
-[ $pkg -ne 0 ] && echo "Installer test FAILED (see above)"
-[ $rc -ne 0 ] && exit $rc
-exit $pkg
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "FAILED: ${failed[*]} (logs in build/test-logs/)"
+  exit 1
+fi

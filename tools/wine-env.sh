@@ -30,3 +30,17 @@ wine_keepalive() {
   wineserver -p
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
+
+# Makes the headless prefixes DIR/s0 ... DIR/s<N-1> of tools/wine-suite.sh
+# that are missing: the first with wineboot, the others as copies of it (a
+# copy takes a second or two, a wineboot several).
+wine_slots() {
+  local dir=$1 n=$2 i
+  [ -f "$dir/s0/system.reg" ] || (wine_prefix "$dir/s0" null)
+  for ((i = 1; i < n; i++)); do
+    [ -f "$dir/s$i/system.reg" ] && continue
+    rm -rf "$dir/s$i" "$dir/s$i.new"
+    cp -a "$dir/s0" "$dir/s$i.new"
+    mv "$dir/s$i.new" "$dir/s$i"
+  done
+}

@@ -1,9 +1,10 @@
 // Second process of the tests where another program holds a named mutex (as
 // the access engine holds "Global\QX5Rule.rle Read" while it reads the rules):
-//   mutex_holder <mutex name> <milliseconds> [ready event name]
+//   mutex_holder <mutex name> <milliseconds> [ready event name [release event name]]
 // Takes the mutex, sets the ready event (when named), holds the mutex for
-// the given time and lets it go properly before it ends.
-// Exit code 0; 1 when the mutex could not be taken; 2: bad arguments.
+// the given time (or, with a release event, until that event is set, the
+// time then being the longest it waits) and lets it go properly before it
+// ends. Exit code 0; 1 when the mutex could not be taken; 2: bad arguments.
 #include <windows.h>
 
 #include <cstdio>
@@ -25,7 +26,13 @@ int main(int argc, char** argv) {
   }
   printf("holding %s for %lu ms\n", argv[1], static_cast<unsigned long>(holdMs));
   fflush(stdout);
-  Sleep(holdMs);
+  HANDLE release = argc > 4 ? OpenEventA(SYNCHRONIZE, FALSE, argv[4]) : nullptr;
+  if (release) {
+    WaitForSingleObject(release, holdMs);
+    CloseHandle(release);
+  } else {
+    Sleep(holdMs);
+  }
   ReleaseMutex(mutex);
   CloseHandle(mutex);
   return 0;

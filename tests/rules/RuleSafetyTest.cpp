@@ -45,18 +45,29 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 }
 
 // A second process that holds the rule file's Read mutex, as the engine does
-// while it reads the rules.
+// while it reads the rules, until Release (or a minute has passed).
 struct ReadMutexHolder {
   std::string ready = UniqueMapping("held");
+  std::string release = UniqueMapping("release");
   HANDLE readyEvent = CreateEventA(nullptr, TRUE, FALSE, ready.c_str());
+  HANDLE releaseEvent = CreateEventA(nullptr, TRUE, FALSE, release.c_str());
   Process process;
-  bool Start(const std::string& mapping, DWORD ms) {
+  bool Start(const std::string& mapping) {
     if (!StartHelper(process, "mutex_holder.exe",
-                     "\"" + SharedObjectName(mapping + " Read") + "\" " + std::to_string(ms) + " " + ready))
+                     "\"" + SharedObjectName(mapping + " Read") + "\" 60000 " + ready + " " + release))
       return false;
     return WaitForSingleObject(readyEvent, 20000) == WAIT_OBJECT_0;
   }
-  ~ReadMutexHolder() { CloseHandle(readyEvent); }
+  // Lets go of the mutex; the helper's exit code (0: held and let go).
+  DWORD Release() {
+    SetEvent(releaseEvent);
+    return process.Wait(20000);
+  }
+  ~ReadMutexHolder() {
+    SetEvent(releaseEvent);
+    CloseHandle(readyEvent);
+    CloseHandle(releaseEvent);
+  }
 };
 
 }  // namespace
@@ -72,7 +83,7 @@ TEST(RuleSafety, AGivenUpLoadNeverWritesOverTheFilesRules) {
   const std::vector<uint8_t> before = ReadFileBytes(f.path);
   ReadMutexHolder holder;
   // With 10 ms ticks a pass is given up after about 0.2 s.
-  ASSERT_TRUE(holder.Start(f.mapping, 2500));
+  ASSERT_TRUE(holder.Start(f.mapping));
   BoxWatcher boxes;
   ASSERT_TRUE(f.Create());
   EXPECT_TRUE(f.page->Rules().empty());
@@ -88,7 +99,7 @@ TEST(RuleSafety, AGivenUpLoadNeverWritesOverTheFilesRules) {
   EXPECT_EQ("C:\\added.exe", f.RowText(0));
   EXPECT_EQ(before, ReadFileBytes(f.path));
 
-  EXPECT_EQ(0u, holder.process.Wait(20000));
+  EXPECT_EQ(0u, holder.Release());
   ASSERT_TRUE(PumpUntil([&] { return f.page->Rules().size() == 4; }, 8000));
   EXPECT_EQ(
       (std::vector<std::string>{"C:\\added.exe", "C:\\data\\file0.txt", "C:\\data\\file1.txt", "C:\\data\\file2.txt"}),
@@ -147,7 +158,7 @@ TEST(RuleSafety, AWriteThatFailsKeepsTheListAndTheNextChangeWritesTheWholeSet) {
   ASSERT_EQ(2u, f.page->Rules().size());
   const std::vector<uint8_t> before = ReadFileBytes(f.path);
   ReadMutexHolder holder;
-  ASSERT_TRUE(holder.Start(f.mapping, 1500));
+  ASSERT_TRUE(holder.Start(f.mapping));
 
   f.Add(REQ_RUN, {"C:\\third.exe"});
   EXPECT_EQ(1u, boxes.Texts().size());
@@ -159,7 +170,7 @@ TEST(RuleSafety, AWriteThatFailsKeepsTheListAndTheNextChangeWritesTheWholeSet) {
   EXPECT_EQ("C:\\fourth.exe", f.RowText(0));
   EXPECT_EQ(before, ReadFileBytes(f.path));
 
-  EXPECT_EQ(0u, holder.process.Wait(20000));
+  EXPECT_EQ(0u, holder.Release());
   f.Add(REQ_RUN, {"C:\\fifth.exe"});
   EXPECT_EQ((std::vector<std::string>{"C:\\fifth.exe", "C:\\fourth.exe", "C:\\third.exe", "C:\\data\\file0.txt",
                                       "C:\\data\\file1.txt"}),
@@ -168,10 +179,10 @@ TEST(RuleSafety, AWriteThatFailsKeepsTheListAndTheNextChangeWritesTheWholeSet) {
   EXPECT_EQ(1u, boxes.Texts().size());
   // A later failure is a new episode and is told again.
   ReadMutexHolder again;
-  ASSERT_TRUE(again.Start(f.mapping, 800));
+  ASSERT_TRUE(again.Start(f.mapping));
   f.Add(REQ_RUN, {"C:\\sixth.exe"});
   EXPECT_EQ(2u, boxes.Texts().size());
-  EXPECT_EQ(0u, again.process.Wait(20000));
+  EXPECT_EQ(0u, again.Release());
 }
 
 // Damaged files found at start: the original bytes go to "QX5Rule.rle.damaged"
