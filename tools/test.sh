@@ -7,10 +7,11 @@
 #
 # Each test job starts as soon as the tree it needs is built, and runs while
 # the next tree builds (the machine has few cores, and much of the Windows
-# tests' time is spent waiting):
-#   native tree -> core tests, then the fuzz targets
+# tests' time is spent waiting). The Windows tests take longest, so their
+# tree comes first:
 #   win64 tree  -> the Windows tests, several at a time, each in a Wine
 #                  prefix of its own (tools/wine-suite.sh)
+#   native tree -> core tests, then the fuzz targets
 #   win32 tree  -> the installer packages and their test
 # The Wine prefixes are made meanwhile. Each job writes its log to
 # build/test-logs/; the logs are shown in that order when the jobs end, the
@@ -87,8 +88,8 @@ prefixes_made() {
 
 # A failed build skips the jobs that need its tree; the others still end
 # and are shown.
-if built native; then start core_and_fuzz; fi
 if built win64 && prefixes_made; then start windows; fi
+if built native; then start core_and_fuzz; fi
 if built win32 && [ -n "${pid[windows]:-}" ]; then start installer; fi
 
 for job in core_and_fuzz installer windows; do
