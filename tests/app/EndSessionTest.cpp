@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Messages.h"
-#include "app/QX5Dlg.h"
+#include "common/FrontWindow.h"
 #include "common/TestSupport.h"
 #include "log/DlgPageLog.h"
 #include "log/LogTestUtil.h"
@@ -19,27 +19,14 @@ using namespace testsupport;
 
 namespace {
 
-class SessionWindow : public CQX5Dlg {
- public:
-  std::string rulePath, mapping;
+// The real pages, with a log of the test's own.
+struct SessionWindow : FrontWindow {
   logtest::TempLog log;
-  CDlgPageLog* logPage = nullptr;
-  HWND options = nullptr;
-
- protected:
-  std::unique_ptr<CBkDialogST> MakePage(int index) override {
-    if (index == 0) {
-      auto page = std::make_unique<CDlgFilePage>();
-      page->SetRuleFilePath(rulePath, mapping);
-      return page;
-    }
-    if (index == 1) {
-      auto page = std::make_unique<CDlgPageLog>();
-      page->SetLogSource(log.path, log.mapping, log.event);
-      logPage = page.get();
-      return page;
-    }
-    return std::make_unique<CDlgPageOptions>();
+  SessionWindow() {
+    logPath = log.path;
+    logMapping = log.mapping;
+    logEvent = log.event;
+    realOptions = true;
   }
 };
 

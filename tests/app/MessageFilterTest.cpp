@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <tuple>
 
-#include "app/QX5Dlg.h"
+#include "common/FrontWindow.h"
 #include "common/TestSupport.h"
 #include "framework/MessageFilter.h"
 #include "resource.h"
@@ -27,22 +27,8 @@ BOOL WINAPI RecordFilter(HWND window, UINT message, DWORD action, void*) {
   return TRUE;
 }
 
-class ElevatedWindow : public CQX5Dlg {
- public:
-  std::string rulePath, mapping;
-  CDlgFilePage* files = nullptr;
-
- protected:
-  std::unique_ptr<CBkDialogST> MakePage(int index) override {
-    if (index == 0) {
-      auto page = std::make_unique<CDlgFilePage>();
-      page->SetRuleFilePath(rulePath, mapping);
-      files = page.get();
-      return page;
-    }
-    if (index == 1) return std::make_unique<CBkDialogST>(IDD_PAGE_LOG);
-    return std::make_unique<CDlgPageOptions>();
-  }
+struct ElevatedWindow : FrontWindow {
+  ElevatedWindow() { realOptions = true; }
 };
 
 class ElevatedWindows : public testing::Test {

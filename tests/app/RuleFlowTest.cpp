@@ -6,35 +6,23 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include "app/QX5Dlg.h"
+#include "common/FrontWindow.h"
 #include "common/TestSupport.h"
 #include "resource.h"
 #include "rules/DlgFilePage.h"
-#include "rules/RuleFile.h"
 
 using namespace testsupport;
 
 namespace {
 
-class FlowWindow : public CQX5Dlg {
- public:
-  std::string rulePath, mapping;
+struct FlowWindow : FrontWindow {
   std::vector<std::string> picked;
 
  protected:
-  std::unique_ptr<CBkDialogST> MakePage(int index) override {
-    if (index == 0) {
-      auto page = std::make_unique<CDlgFilePage>();
-      page->SetRuleFilePath(rulePath, mapping);
-      return page;
-    }
-    return std::make_unique<CBkDialogST>(index == 1 ? IDD_PAGE_LOG : IDD_PAGE_OPTIONS);
-  }
   bool AskForFiles(const char*, std::vector<std::string>& paths) override {
     paths = picked;
     return true;
   }
-  bool CheckPassword() override { return true; }
 };
 
 std::string MakeFile(const std::string& dir, const std::string& name) {
@@ -56,16 +44,7 @@ class RuleFlow : public testing::Test {
     if (dlg.m_hWnd) DestroyWindow(dlg.m_hWnd);
   }
   // What another process reading the rule file would see now.
-  RuleList FileRules() {
-    CRuleFile file;
-    RuleList rules;
-    if (file.Open(dlg.rulePath.c_str(), dlg.mapping.c_str(), RULE_FILE_SIZE, CMappedFile::kAccessRead, false) != 0)
-      return rules;
-    uint32_t count = 0, offset = 0;
-    file.ReadRules(rules, &count, &offset);
-    file.CloseAfterWrite();
-    return rules;
-  }
+  RuleList FileRules() { return ReadRuleFile(dlg.rulePath, dlg.mapping); }
   void Click(int id) { dlg.Send(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(dlg.Item(id))); }
 
   std::string dir;

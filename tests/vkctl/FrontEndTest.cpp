@@ -11,7 +11,7 @@
 #include "VkctlTestUtil.h"
 #include "app/DlgNotify.h"
 #include "app/Messages.h"
-#include "app/QX5Dlg.h"
+#include "common/FrontWindow.h"
 #include "resource.h"
 #include "rules/DlgFilePage.h"
 #include "rules/RuleSet.h"
@@ -20,24 +20,6 @@ using namespace testsupport;
 using namespace vktest;
 
 namespace {
-
-class FrontWindow : public CQX5Dlg {
- public:
-  std::string rulePath, mapping;
-  CDlgFilePage* files = nullptr;
-
- protected:
-  std::unique_ptr<CBkDialogST> MakePage(int index) override {
-    if (index == 0) {
-      auto page = std::make_unique<CDlgFilePage>();
-      page->SetRuleFilePath(rulePath, mapping);
-      files = page.get();
-      return page;
-    }
-    return std::make_unique<CBkDialogST>(index == 1 ? IDD_PAGE_LOG : IDD_PAGE_OPTIONS);
-  }
-  bool CheckPassword() override { return true; }
-};
 
 std::vector<std::string> Rows(CDlgFilePage& page) {
   std::vector<std::string> rows;
