@@ -7,8 +7,8 @@
 
 #include "framework/Window.h"
 #include "ui/BkDialogST.h"
-#include "ui/MarkupStatic.h"
 #include "ui/TreeComboBox.h"
+#include "ui/markup/MarkupStatic.h"
 
 class CDlgTips : public CBkDialogST {
  public:

@@ -20,9 +20,9 @@ set(CORE_SOURCES
   settings/DropFiles.cpp
   settings/PasswordForm.cpp
   crash/ReportFormat.cpp
-  ui/MarkupStyle.cpp
-  ui/MarkupText.cpp
-  ui/MarkupLayout.cpp
+  ui/markup/MarkupStyle.cpp
+  ui/markup/MarkupText.cpp
+  ui/markup/MarkupLayout.cpp
 )
 
 # Tests of the core; they run natively under the sanitizers and on Windows.

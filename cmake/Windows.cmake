@@ -55,8 +55,9 @@ endfunction()
 # test programs link exactly what the program runs.
 set(SUBSYSTEMS framework app rules log settings crash ui)
 set(WIN_SOURCES)
+# A subsystem may keep a family of files in a folder of its own (ui/markup).
 foreach(dir ${SUBSYSTEMS})
-  file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+  file(GLOB_RECURSE found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
   list(APPEND WIN_SOURCES ${found})
 endforeach()
 list(REMOVE_ITEM WIN_SOURCES ${CORE_SOURCES} ${CMAKE_SOURCE_DIR}/app/Main.cpp)
@@ -198,9 +199,12 @@ if(VARNOKEL_TESTS)
 
   # One test program per subsystem folder, and one for the Win32-free core
   # (the same tests that run natively under the sanitizers), and one for
-  # the command-line tool.
+  # the command-line tool. The tests of a family folder (tests/ui/markup)
+  # belong to their subsystem's program; other subfolders hold helper
+  # programs (tests/crash/probe), not cases.
   foreach(dir ${SUBSYSTEMS} core vkctl)
-    file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${dir}/*.cpp)
+    file(GLOB found CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${dir}/*.cpp
+         ${CMAKE_SOURCE_DIR}/tests/${dir}/*/*Test.cpp)
     if(found)
       add_executable(test_${dir} ${found} $<TARGET_OBJECTS:varnokel_res>)
       target_link_libraries(test_${dir} PRIVATE varnokel_testlib)

@@ -8,7 +8,7 @@
 
 #include "demo/MarkupShowcase.h"
 #include "framework/Module.h"
-#include "ui/MarkupStatic.h"
+#include "ui/markup/MarkupStatic.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "ui/MarkupLayout.h"
+#include "ui/markup/MarkupLayout.h"
 
 namespace {
 

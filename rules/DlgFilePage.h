@@ -16,7 +16,7 @@
 #include "rules/RuleFile.h"
 #include "rules/RuleSet.h"
 #include "ui/BkDialogST.h"
-#include "ui/GfxListCtrl.h"
+#include "ui/gfxlist/GfxListCtrl.h"
 
 class CDlgFilePage : public CBkDialogST {
  public:

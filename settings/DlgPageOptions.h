@@ -8,7 +8,7 @@
 
 #include "settings/ClipboardGuard.h"
 #include "ui/BkDialogST.h"
-#include "ui/ColourPickerXP.h"
+#include "ui/colour/ColourPickerXP.h"
 
 class CDlgPageOptions : public CBkDialogST {
  public:

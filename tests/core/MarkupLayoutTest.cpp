@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "demo/MarkupShowcase.h"
-#include "ui/MarkupLayout.h"
+#include "ui/markup/MarkupLayout.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/MarkupStyle.h"
-#include "ui/MarkupText.h"
+#include "ui/markup/MarkupStyle.h"
+#include "ui/markup/MarkupText.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "framework/Module.h"
-#include "ui/ColourPickerXP.h"
+#include "ui/colour/ColourPickerXP.h"
 
 namespace {
 

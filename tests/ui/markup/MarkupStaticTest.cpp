@@ -12,9 +12,9 @@
 #include "framework/Dialog.h"
 #include "framework/Module.h"
 #include "resource.h"
-#include "ui/MarkupDrawer.h"
-#include "ui/MarkupStatic.h"
 #include "ui/TreeComboBox.h"
+#include "ui/markup/MarkupDrawer.h"
+#include "ui/markup/MarkupStatic.h"
 
 namespace {
 

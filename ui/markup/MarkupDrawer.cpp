@@ -1,4 +1,4 @@
-#include "ui/MarkupDrawer.h"
+#include "ui/markup/MarkupDrawer.h"
 
 #include <shellapi.h>
 
@@ -7,8 +7,8 @@
 
 #include "framework/Module.h"
 #include "framework/Trace.h"
-#include "ui/MarkupBackground.h"
 #include "ui/Paint.h"
+#include "ui/markup/MarkupBackground.h"
 
 namespace {
 

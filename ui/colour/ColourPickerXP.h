@@ -14,7 +14,7 @@
 #include <string>
 
 #include "framework/Window.h"
-#include "ui/ColourPopup.h"
+#include "ui/colour/ColourPopup.h"
 
 class CColourPickerXP : public CWindow {
  public:

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "framework/Window.h"
-#include "ui/MarkupDrawer.h"
+#include "ui/markup/MarkupDrawer.h"
 
 class MarkupStatic : public CWindow {
  public:

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/MarkupLayout.h"
+#include "ui/markup/MarkupLayout.h"
 
 class MarkupDrawer : private IMarkupHost {
  public:

@@ -1,4 +1,4 @@
-#include "ui/MarkupBackground.h"
+#include "ui/markup/MarkupBackground.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "ui/MarkupStatic.h"
+#include "ui/markup/MarkupStatic.h"
 
 #include <windowsx.h>
 
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ui/MarkupBackground.h"
+#include "ui/markup/MarkupBackground.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "ui/GfxListCtrl.h"
+#include "ui/gfxlist/GfxListCtrl.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 
 #include "framework/Module.h"
-#include "ui/GfxCellEditor.h"
+#include "ui/gfxlist/GfxCellEditor.h"
 
 namespace {
 

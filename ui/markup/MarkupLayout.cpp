@@ -1,4 +1,4 @@
-#include "ui/MarkupLayout.h"
+#include "ui/markup/MarkupLayout.h"
 
 #include <algorithm>
 #include <cctype>

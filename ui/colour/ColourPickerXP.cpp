@@ -1,4 +1,4 @@
-#include "ui/ColourPickerXP.h"
+#include "ui/colour/ColourPickerXP.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "ui/ColourPopup.h"
+#include "ui/colour/ColourPopup.h"
 
 #include <commctrl.h>
 

@@ -21,7 +21,7 @@
 
 #include "framework/Handle.h"
 #include "framework/Window.h"
-#include "ui/GfxColumnManager.h"
+#include "ui/gfxlist/GfxColumnManager.h"
 
 // Kinds of owner query.
 constexpr int GFXQ_FORMAT = 0;     // font and colour of a cell (drawing or editor)

@@ -1,4 +1,4 @@
-#include "ui/MarkupStyle.h"
+#include "ui/markup/MarkupStyle.h"
 
 #include <algorithm>
 #include <cctype>

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/MarkupStyle.h"
-#include "ui/MarkupText.h"
+#include "ui/markup/MarkupStyle.h"
+#include "ui/markup/MarkupText.h"
 
 struct MarkupFont {
   std::string face;

@@ -1,4 +1,4 @@
-#include "ui/MarkupText.h"
+#include "ui/markup/MarkupText.h"
 
 #include <cctype>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "ui/GfxCellEditor.h"
+#include "ui/gfxlist/GfxCellEditor.h"
 
 #include <windowsx.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "framework/Module.h"
-#include "ui/GfxListCtrl.h"
+#include "ui/gfxlist/GfxListCtrl.h"
 
 UINT GfxEndEditMessage() {
   static const UINT msg = RegisterWindowMessageA("Varnokel.GfxList.EndEdit");

@@ -1,4 +1,4 @@
-#include "ui/GfxColumnManager.h"
+#include "ui/gfxlist/GfxColumnManager.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -12,7 +12,7 @@
 
 #include "framework/Handle.h"
 #include "framework/Profile.h"
-#include "ui/ColourPickerXP.h"
+#include "ui/colour/ColourPickerXP.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "common/TestSupport.h"
 #include "framework/Profile.h"
-#include "ui/GfxListCtrl.h"
+#include "ui/gfxlist/GfxListCtrl.h"
 
 namespace {
 
