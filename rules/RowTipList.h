@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "ui/GfxListCtrl.h"
+#include "ui/gfxlist/GfxListCtrl.h"
 
 class CRowTipList : public CGfxListCtrl {
  public:
