@@ -213,6 +213,10 @@ void CQX5Dlg::SetUpTray() {
   tray_.LoadAnimationIcons(IDI_ANIM_FIRST, IDI_ANIM_LAST);
   tray_.SetDefaultMenuItem(0, true);
   tray_.HideTrayIcon();
+  // Blocked accesses are told through the icon's balloon.
+  balloon_.Create();
+  balloon_.SetClickHandler([this](const CDenialBalloon::Target& target) { ShowDenial(target); });
+  if (auto* log = dynamic_cast<CDlgPageLog*>(pages_[1].get())) log->Reader().SetObserver(&balloon_);
 }
 
 void CQX5Dlg::OpenTipsCategory(int category) {
@@ -355,6 +359,19 @@ void CQX5Dlg::ShowFromTray() {
   ShowWindow(m_hWnd, SW_SHOW);
 }
 
+void CQX5Dlg::ShowDenial(const CDenialBalloon::Target& target) {
+  // As the tray's Open: the password guards showing the window.
+  if (!CheckPassword()) return;
+  ShowFromTray();
+  SetForegroundWindow(m_hWnd);
+  tab_.ShowPage(1);
+  tab_.Send(TCM_SETCURFOCUS, 1);
+  if (auto* log = dynamic_cast<CDlgPageLog*>(pages_[1].get())) {
+    SelectLogRow(log->List(), target.row, target.record);
+    SetFocus(log->List());
+  }
+}
+
 bool CQX5Dlg::OnCommand(UINT id, UINT code, HWND control) {
   if (const ButtonDef* def = ButtonById(id); def && control) {
     // Double-clicks and other notifications of the buttons do nothing.
@@ -426,7 +443,10 @@ void CQX5Dlg::OnEndSession() {
 }
 
 // The Options page saves the settings when it goes, once.
-void CQX5Dlg::OnDestroy() { UnmarkMainWindow(m_hWnd); }
+void CQX5Dlg::OnDestroy() {
+  UnmarkMainWindow(m_hWnd);
+  if (auto* log = dynamic_cast<CDlgPageLog*>(pages_[1].get())) log->Reader().SetObserver(nullptr);
+}
 
 // ---- Layout -----------------------------------------------------------------
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DenialBalloon.h"
 #include "framework/Handle.h"
 #include "rules/RuleSet.h"
 #include "ui/BkDialogST.h"
@@ -42,6 +43,7 @@ class CQX5Dlg : public CBkDialogST, public ISkinMenuPainter {
   CButtonST& Button(int index) { return buttons_[index]; }
   CSkinMenu& Skin() { return skin_; }
   CSystemTray& Tray() { return tray_; }
+  CDenialBalloon& DenialBalloon() { return balloon_; }
   CDlgTips* Tips() { return tips_.get(); }
   HWND Page(int index) const;
   // The request code that a drop at this screen point makes: the kind bit
@@ -82,6 +84,8 @@ class CQX5Dlg : public CBkDialogST, public ISkinMenuPainter {
   void NextPage();
   void HideToTray();
   void ShowFromTray();
+  // A click on a denial balloon: the Log page with the denial's row.
+  void ShowDenial(const CDenialBalloon::Target& target);
   void OnSysCommand(UINT command);
   void OnEndSession();
   void Layout(int width, int height);
@@ -99,6 +103,8 @@ class CQX5Dlg : public CBkDialogST, public ISkinMenuPainter {
   UniqueImageList tabImages_;
   std::unique_ptr<CBkDialogST> pages_[kPageCount];
   CSystemTray tray_;
+  // Told by the Log page's reader; outlives the pages (they go first).
+  CDenialBalloon balloon_{tray_};
   CSkinMenu skin_;
   std::unique_ptr<CDlgTips> tips_;
   UniqueIcon icon_;

@@ -4,6 +4,7 @@ set(CORE_SOURCES
   rules/RuleRecord.cpp
   rules/RuleSet.cpp
   rules/RuleMatch.cpp
+  rules/RuleTipText.cpp
   rules/RuleJson.cpp
   rules/RuleStoreCore.cpp
   rules/SharedNames.cpp
@@ -29,6 +30,7 @@ set(CORE_TESTS
   tests/core/RuleRecordTest.cpp
   tests/core/RuleSetTest.cpp
   tests/core/RuleMatchTest.cpp
+  tests/core/RuleTipTextTest.cpp
   tests/core/RuleJsonTest.cpp
   tests/core/RuleStoreTest.cpp
   tests/core/LogRecordTest.cpp

@@ -178,6 +178,11 @@ void CLogReadThread::Body() {
   // The log's Read mutex wait ends when the page asks the reader to stop.
   p.logFile->SetCancelEvent(quit_.Get());
 
+  // What the log holds now is its backlog, taken in the first pass; a log
+  // that holds nothing yet has none.
+  LOGFILE_ITEM held;
+  bool backlog = p.logFile->FirstItem(held) == 1;
+
   // The writer's first signal; the reader polls on its own after it.
   UniqueHandle written(OpenSharedEvent(p.logFile->EventName()).handle);
   HANDLE waits[2] = {quit_.Get(), written.Get()};
@@ -186,14 +191,25 @@ void CLogReadThread::Body() {
   if (Quit(kFirstSignalSettleMs)) return;
 
   uint32_t notShown = 0;
+  std::vector<TakenRecord> taken;
+  const auto take = [&](const LOGFILE_ITEM& item, bool own) -> size_t {
+    if (!observer_.load()) return SIZE_MAX;
+    taken.push_back(TakenRecord{SplitLogRecord(item), own, backlog, -1});
+    return taken.size() - 1;
+  };
   for (;;) {
     ReadBatch();
     // Full batches mean more is waiting: they go to the text log only.
     bool quit = false;
     while (*p.batchCount == kBatch) {
       notShown += kBatch;
-      for (const auto& item : *p.itemList)
-        if (!IsOwn(item->text, ownerLower_)) WriteTextLog(*item);
+      taken.clear();
+      for (const auto& item : *p.itemList) {
+        const bool own = IsOwn(item->text, ownerLower_);
+        take(*item, own);
+        if (!own) WriteTextLog(*item);
+      }
+      Report(taken);
       if ((quit = Quit(0))) break;
       ReadBatch();
     }
@@ -206,12 +222,15 @@ void CLogReadThread::Body() {
     }
     // Every line taken is on disk before the rows are made: their icon
     // lookups can take long (the shell, for a path on a network).
-    std::vector<const LOGFILE_ITEM*> shown;
+    std::vector<std::pair<const LOGFILE_ITEM*, size_t>> shown;
+    taken.clear();
     if (*p.batchCount > 0) {
       for (const auto& item : *p.itemList) {
-        if (IsOwn(item->text, ownerLower_)) continue;
+        const bool own = IsOwn(item->text, ownerLower_);
+        const size_t entry = take(*item, own);
+        if (own) continue;
         WriteTextLog(*item);
-        shown.push_back(item.get());
+        shown.emplace_back(item.get(), entry);
       }
     }
     FlushTextLog();
@@ -221,8 +240,15 @@ void CLogReadThread::Body() {
       rows.push_back(SummaryRow(notShown));
       notShown = 0;
     }
-    for (const LOGFILE_ITEM* item : shown) rows.push_back(RecordRow(*item));
-    if (!rows.empty() && !Quit(0)) ShowRows(rows);
+    for (const auto& [item, entry] : shown) {
+      rows.push_back(RecordRow(*item));
+      rows.back().taken = entry;
+    }
+    if (!rows.empty() && !Quit(0))
+      ShowRows(rows, taken);
+    else
+      Report(taken);
+    backlog = false;
     p.itemList->clear();
     if (Quit(kPollMs)) break;
   }
@@ -307,7 +333,15 @@ CLogReadThread::PreparedRow CLogReadThread::RecordRow(const LOGFILE_ITEM& item) 
   return row;
 }
 
-void CLogReadThread::ShowRows(const std::vector<PreparedRow>& rows) {
+void CLogReadThread::Report(std::vector<TakenRecord>& taken) {
+  if (taken.empty()) return;
+  m_pParams->list->OnOwnerThread([&] {
+    if (ILogRecordObserver* observer = observer_.load()) observer->OnRecordsTaken(taken);
+  });
+  taken.clear();
+}
+
+void CLogReadThread::ShowRows(const std::vector<PreparedRow>& rows, std::vector<TakenRecord>& taken) {
   CListCtrlStyled& list = *m_pParams->list;
   list.OnOwnerThread([&] {
     const HWND wnd = list.GetSafeHwnd();
@@ -327,6 +361,7 @@ void CLogReadThread::ShowRows(const std::vector<PreparedRow>& rows) {
     for (const PreparedRow& r : rows) {
       const int row = list.InsertRow(list.RowCount(), r.first.c_str());
       if (row < 0) continue;
+      if (r.taken < taken.size()) taken[r.taken].row = row;
       for (const auto& [column, text] : r.texts) list.SetCellText(row, column, text.c_str());
       if (r.image >= 0) list.SetCellImage(row, 0, r.image);
       if (r.coloured) {
@@ -338,5 +373,7 @@ void CLogReadThread::ShowRows(const std::vector<PreparedRow>& rows) {
     const int count = list.RowCount();
     if (atEnd && count > 0) SendMessageA(wnd, LVM_ENSUREVISIBLE, static_cast<WPARAM>(count - 1), FALSE);
     InvalidateRect(wnd, nullptr, FALSE);
+    if (ILogRecordObserver* observer = observer_.load(); observer && !taken.empty()) observer->OnRecordsTaken(taken);
   });
+  taken.clear();
 }

@@ -25,6 +25,7 @@
 
 #include "app/BaseThread.h"
 #include "framework/Handle.h"
+#include "log/LogFields.h"
 #include "log/LogRecord.h"
 #include "log/LogText.h"
 
@@ -41,6 +42,24 @@ struct ReaderParams {
   uint32_t* readPos;
   LogItemList* itemList;
   uint32_t reserved;
+};
+
+// One record as the reader took it, for whoever watches the log.
+struct TakenRecord {
+  LogRecordFields fields;
+  bool own = false;      // the program's own record (never shown)
+  bool backlog = false;  // taken in the reader's first pass: what the log held at start
+  int row = -1;          // its row in the list; -1 when not shown
+};
+
+// Told about every record the reader takes, on the list's thread, once the
+// rows of a batch are in the list (so the rows named are there).
+class ILogRecordObserver {
+ public:
+  virtual void OnRecordsTaken(const std::vector<TakenRecord>& records) = 0;
+
+ protected:
+  ~ILogRecordObserver() = default;
 };
 
 class CLogReadThread : public CBaseThread {
@@ -88,6 +107,9 @@ class CLogReadThread : public CBaseThread {
     ownerPathSet_ = true;
   }
   const std::string& TextLogPath() const { return textLogPath_; }
+  // Who is told about the records taken (null: nobody). It must outlive the
+  // reader or be taken away first.
+  void SetObserver(ILogRecordObserver* observer) { observer_ = observer; }
 
   // Records taken from the log and rows added, for the page's tests.
   uint64_t RecordsTaken() const { return recordsTaken_.load(); }
@@ -114,12 +136,15 @@ class CLogReadThread : public CBaseThread {
     int image = -1;
     bool coloured = false;
     COLORREF back = 0;
+    size_t taken = SIZE_MAX;  // its entry among the records taken, if any
   };
   PreparedRow SummaryRow(uint32_t notShown);
   PreparedRow RecordRow(const LOGFILE_ITEM& item);
   // Empties the list first when it holds more than kMaxRows rows; follows
   // the end when the user was there.
-  void ShowRows(const std::vector<PreparedRow>& rows);
+  void ShowRows(const std::vector<PreparedRow>& rows, std::vector<TakenRecord>& taken);
+  // Tells the observer about records taken that have no row.
+  void Report(std::vector<TakenRecord>& taken);
   int IconOf(const std::string& path);
 
   UniqueHandle quit_;
@@ -139,6 +164,7 @@ class CLogReadThread : public CBaseThread {
   std::atomic<uint64_t> recordsTaken_{0};
   std::atomic<uint64_t> wraps_{0};
   std::atomic<uint64_t> resyncs_{0};
+  std::atomic<ILogRecordObserver*> observer_{nullptr};
   // The record at position 0 when the reader's current lap began (none:
   // position 0 held no record then).
   LOGFILE_ITEM lapFirst_;

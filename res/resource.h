@@ -368,4 +368,8 @@
 #define IDS_RULES_LOST_UNWRITTEN  263
 #define IDS_LOG_NOT_FOLLOWED      264
 
+/* Denial notifications and the Options page's switch for them. */
+#define IDC_OPT_NOTIFY_DENIED 450 /* check box, g_bNotifyDenied */
+#define IDS_OPT_NOTIFY_DENIED 451
+
 #endif /* VARNOKEL_RES_RESOURCE_H */

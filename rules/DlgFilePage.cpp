@@ -16,6 +16,7 @@
 #include "rules/NoCopyPaths.h"
 #include "rules/RuleEditDlg.h"
 #include "rules/RuleFileCheck.h"
+#include "rules/RuleTipText.h"
 
 namespace {
 
@@ -118,6 +119,12 @@ void CDlgFilePage::SetUpList() {
   list_.SetRowHeight(kRowHeight);
   // Before the first rows exist, so that no row is ever drawn unstyled.
   list_.SetOwnerCallback([this](HWND, GfxListQuery* query) { return query ? OnListQuery(*query) : 0; });
+  // The row shows neither the program nor whether the rule is built in:
+  // its tip says everything.
+  list_.EnableRowTips([this](int row) {
+    const auto* rule = reinterpret_cast<const RULEFILE_ITEM*>(list_.RowData(row));
+    return rule ? RuleTipText(*rule) : std::string();
+  });
 }
 
 void CDlgFilePage::SaveListLayout() {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/CloseThread.h"
+#include "rules/RowTipList.h"
 #include "rules/RuleFile.h"
 #include "rules/RuleSet.h"
 #include "ui/BkDialogST.h"
@@ -76,7 +77,7 @@ class CDlgFilePage : public CBkDialogST {
   void SetNotifier(Notifier notifier) { notifier_ = std::move(notifier); }
 
   HWND ListWindow() const { return list_.m_hWnd; }
-  CGfxListCtrl& List() { return list_; }
+  CRowTipList& List() { return list_; }
 
   // The list's column identifiers: the type image, the dest, then one
   // column per kind of access.
@@ -162,7 +163,8 @@ class CDlgFilePage : public CBkDialogST {
   bool overwrite_ = false;
   // Why the last read or write failed, for the message at the end.
   std::string lastFailure_;
-  CGfxListCtrl list_;
+  // Hovering a row shows its rule in full.
+  CRowTipList list_;
   HIMAGELIST images_ = nullptr;
   EditRunner editRunner_;
   Notifier notifier_;

@@ -46,6 +46,7 @@ BOOL CDlgPageOptions::OnInitDialog() {
   SettingsLoad();
   loaded_ = true;
   for (const auto& t : kTexts) SetDlgItemTextA(m_hWnd, t.id, LoadStr(t.text).c_str());
+  SetDlgItemTextA(m_hWnd, IDC_OPT_NOTIFY_DENIED, LoadStr(IDS_OPT_NOTIFY_DENIED).c_str());
 
   const COLORREF colours[3] = {g_clrRun, g_clrRead, g_clrWrite};
   for (int i = 0; i < 3; ++i) {
@@ -55,6 +56,7 @@ BOOL CDlgPageOptions::OnInitDialog() {
   }
   CheckDlgButton(m_hWnd, IDC_OPT_TRAYICON, g_bTrayIcon ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(m_hWnd, IDC_OPT_LOGINTOFILE, g_bLogIntoFile ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(m_hWnd, IDC_OPT_NOTIFY_DENIED, g_bNotifyDenied ? BST_CHECKED : BST_UNCHECKED);
   CheckRadioButton(m_hWnd, IDC_OPT_NORMAL, IDC_OPT_TOUGH, g_bToughHook ? IDC_OPT_TOUGH : IDC_OPT_NORMAL);
   // The box shows the stored list as it is, separators included. Its
   // change notification rebuilds the list from the box (trimmed), so the
@@ -75,6 +77,9 @@ bool CDlgPageOptions::OnCommand(UINT id, UINT code, HWND) {
       return true;
     case IDC_OPT_LOGINTOFILE:
       if (code == BN_CLICKED) g_bLogIntoFile = IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED ? 1 : 0;
+      return true;
+    case IDC_OPT_NOTIFY_DENIED:
+      if (code == BN_CLICKED) g_bNotifyDenied = IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED ? 1 : 0;
       return true;
     case IDC_OPT_NORMAL:
       if (code == BN_CLICKED) g_bToughHook = 0;

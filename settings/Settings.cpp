@@ -122,6 +122,7 @@ std::atomic<uint32_t> g_clrRun{GetSysColor(COLOR_BTNFACE)};
 std::atomic<uint32_t> g_clrRead{GetSysColor(COLOR_HIGHLIGHT)};
 std::atomic<uint32_t> g_clrWrite{GetSysColor(COLOR_BTNHIGHLIGHT)};
 std::atomic<uint32_t> g_bToughHook{0};
+std::atomic<uint32_t> g_bNotifyDenied{1};
 std::string regStrPass;
 std::string regStrNoCpyText;
 
@@ -132,6 +133,7 @@ void SettingsDefaults() {
   g_clrRead = GetSysColor(COLOR_HIGHLIGHT);
   g_clrWrite = GetSysColor(COLOR_BTNHIGHLIGHT);
   g_bToughHook = 0;
+  g_bNotifyDenied = 1;
   regStrPass.clear();
   regStrNoCpyText.clear();
 }
@@ -143,6 +145,7 @@ void SettingsLoad() {
   g_clrRead = CSettingDword(SettingPath("g_clrRead"), g_clrRead).Get();
   g_clrWrite = CSettingDword(SettingPath("g_clrWrite"), g_clrWrite).Get();
   g_bToughHook = CSettingDword(SettingPath("g_bToughHook"), g_bToughHook).Get();
+  g_bNotifyDenied = CSettingDword(SettingPath("g_bNotifyDenied"), 1).Get();
   regStrPass = CSettingString(SettingPath("regStrPass"), "").Get();
   regStrNoCpyText = CSettingString(SettingPath("regStrNoCpyText"), "").Get();
 }
@@ -154,6 +157,7 @@ void SettingsSave() {
   CSettingDword(SettingPath("g_clrRead"), g_clrRead) = g_clrRead;
   CSettingDword(SettingPath("g_clrWrite"), g_clrWrite) = g_clrWrite;
   CSettingDword(SettingPath("g_bToughHook"), g_bToughHook) = g_bToughHook;
+  CSettingDword(SettingPath("g_bNotifyDenied"), 1) = g_bNotifyDenied;
   CSettingString(SettingPath("regStrPass"), "") = regStrPass;
   CSettingString(SettingPath("regStrNoCpyText"), "") = regStrNoCpyText;
 }

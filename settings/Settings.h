@@ -69,6 +69,8 @@ extern std::atomic<uint32_t> g_clrRun;
 extern std::atomic<uint32_t> g_clrRead;
 extern std::atomic<uint32_t> g_clrWrite;
 extern std::atomic<uint32_t> g_bToughHook;
+// Balloons from the tray icon when an access is blocked (on by default).
+extern std::atomic<uint32_t> g_bNotifyDenied;
 // The settings password in its stored form (empty: none; see
 // settings/PasswordForm.h), never the typed text, and the no-copy keyword
 // list. User-interface thread only.
@@ -77,9 +79,9 @@ extern std::string regStrNoCpyText;
 
 // Gives the globals their built-in defaults (colours from the system).
 void SettingsDefaults();
-// Reads the eight settings into their globals.
+// Reads the settings into their globals.
 void SettingsLoad();
-// Writes the eight globals, each one unconditionally.
+// Writes the globals, each one unconditionally.
 void SettingsSave();
 
 // Values owned by other parts of the program, under the same key.

@@ -34,6 +34,28 @@ static_assert(kNotifyDataSize == 104, "first-version record size on 64-bit");
 static_assert(kNotifyDataSize == 88, "first-version record size on 32-bit");
 #endif
 
+// Copies text into a field of room bytes (terminating zero included); a
+// text that does not fit is cut after a whole character of the system code
+// page and ends in "...".
+void CopyFitted(char* field, size_t room, const std::string& text) {
+  const size_t length = strnlen(text.c_str(), text.size());
+  if (length < room) {
+    memcpy(field, text.c_str(), length + 1);
+    return;
+  }
+  const size_t limit = room - 4;
+  const char* const begin = text.c_str();
+  size_t end = 0;
+  for (const char* p = begin; *p;) {
+    const char* next = CharNextA(p);
+    if (next == p || static_cast<size_t>(next - begin) > limit) break;
+    end = static_cast<size_t>(next - begin);
+    p = next;
+  }
+  memcpy(field, begin, end);
+  memcpy(field + end, "...", 4);
+}
+
 }  // namespace
 
 CSystemTray::ShellNotifyFn CSystemTray::s_shellNotify = &Shell_NotifyIconA;
@@ -159,6 +181,22 @@ bool CSystemTray::ChangeIcon(HICON icon) {
   return Shell(NIM_MODIFY, NIF_ICON) != FALSE;
 }
 
+bool CSystemTray::ShowBalloon(const std::string& title, const std::string& text, DWORD infoFlags, UINT timeoutMs) {
+  if (!Present()) return false;
+  CopyFitted(nid_.szInfoTitle, kMaxBalloonTitle + 1, title);
+  CopyFitted(nid_.szInfo, kMaxBalloonText + 1, text);
+  nid_.dwInfoFlags = infoFlags;
+  nid_.uTimeout = timeoutMs;
+  // The balloon's fields follow the first version's: only a record of the
+  // second version's size or more carries them.
+  nid_.cbSize = NOTIFYICONDATAA_V2_SIZE;
+  const BOOL shown = Shell(NIM_MODIFY, NIF_INFO);
+  nid_.cbSize = kNotifyDataSize;
+  nid_.szInfoTitle[0] = '\0';
+  nid_.szInfo[0] = '\0';
+  return shown != FALSE;
+}
+
 HICON CSystemTray::CurrentIcon() const { return enabled_ ? nid_.hIcon : nullptr; }
 
 bool CSystemTray::LoadAnimationIcons(UINT first, UINT last) {
@@ -255,6 +293,10 @@ LRESULT CSystemTray::OnIconNotify(UINT id, UINT mouseMsg) {
     if (s_trackMenu) s_trackMenu(popup, TPM_LEFTALIGN | TPM_LEFTBUTTON, pt.x, pt.y, 0, target, nullptr);
     // Lets the menu close properly when the user clicks elsewhere.
     if (target) PostMessageA(target, WM_NULL, 0, 0);
+  } else if (mouseMsg == NIN_BALLOONUSERCLICK) {
+    // A record of the first version's size: the shell tells of the
+    // balloon's events through the callback's mouse message.
+    if (balloonClick_) balloonClick_();
   } else if (mouseMsg == WM_LBUTTONDBLCLK) {
     if (target) SetForegroundWindow(target);
     UINT cmd;

@@ -16,6 +16,8 @@
 // after windows.h
 #include <shellapi.h>
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "framework/Handle.h"
@@ -55,6 +57,19 @@ class CSystemTray : public CWindow {
   bool EndAnimation();
 
   bool SetDefaultMenuItem(UINT item, bool byPosition);
+
+  // Longest balloon title and text the shell's record holds (plus the
+  // terminating zero).
+  static constexpr size_t kMaxBalloonTitle = 63;
+  static constexpr size_t kMaxBalloonText = 255;
+
+  // Shows a balloon on the icon (infoFlags: NIIF_INFO, NIIF_WARNING, ...).
+  // False, with nothing shown, while the icon is not in the notification
+  // area. A text too long for the record is cut after a whole character and
+  // ends in "...".
+  bool ShowBalloon(const std::string& title, const std::string& text, DWORD infoFlags, UINT timeoutMs);
+  // Called when the user clicks the balloon.
+  void SetBalloonClickHandler(std::function<void()> handler) { balloonClick_ = std::move(handler); }
 
   // The window that receives the tray menu's commands (the main window).
   void SetTargetWindow(HWND target) { target_ = target; }
@@ -105,4 +120,5 @@ class CSystemTray : public CWindow {
   bool defaultByPosition_ = true;
   HWND target_ = nullptr;
   UINT taskbarCreatedMsg_ = 0;
+  std::function<void()> balloonClick_;
 };

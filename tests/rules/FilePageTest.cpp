@@ -581,3 +581,31 @@ TEST(FilePage, ClosingTheMainWindowWritesTheRulesLastOfAll) {
   ASSERT_EQ(1u, onDisk.size());
   EXPECT_EQ(KIND_FIND, onDisk.front()->Kinds);
 }
+
+TEST(FilePage, HoveringARowShowsItsRuleWithItsProgramInATip) {
+  PageFixture f;
+  ASSERT_TRUE(f.Create());
+  f.Add(REQ_OPEN, {"C:\\x.doc"}, "*");
+  f.Add(REQ_OPEN, {"C:\\x.doc"}, "C:\\Word\\word.exe");
+  const HWND list = f.page->ListWindow(), tip = f.page->List().TipWindow();
+  ASSERT_TRUE(tip);
+  for (int row : {1, 0}) {
+    RECT rc{};
+    ASSERT_TRUE(ListView_GetItemRect(list, row, &rc, LVIR_BOUNDS));
+    SendMessageA(list, WM_MOUSEMOVE, 0, MAKELPARAM(rc.left + 40, (rc.top + rc.bottom) / 2));
+    ASSERT_EQ(row, f.page->List().TipRow());
+    EXPECT_EQ(1, SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0)) << "one tool, for the row under the pointer";
+    // The text the tooltip asks for when it shows.
+    NMTTDISPINFOA info{};
+    info.hdr = {tip, CRowTipList::ToolId(row), TTN_GETDISPINFOA};
+    SendMessageA(list, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+    const auto* rule = reinterpret_cast<const RULEFILE_ITEM*>(f.page->List().RowData(row));
+    ASSERT_TRUE(info.lpszText && rule);
+    EXPECT_NE(nullptr, strstr(info.lpszText,
+                              rule->Source == "*" ? "Program: every program\r\n" : "Program: C:\\Word\\word.exe\r\n"));
+  }
+  // Rebuilt rows move under the pointer: the tool goes until it moves again.
+  f.Add(REQ_COPY, {"C:\\y.doc"});
+  EXPECT_EQ(-1, f.page->List().TipRow());
+  EXPECT_EQ(0, SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0));
+}

@@ -208,3 +208,20 @@ TEST_F(OptionsPage, ThePasswordButtonChangesThePasswordAtOnce) {
   Close();
   EXPECT_EQ(stored, ReadString("regStrPass"));
 }
+
+TEST_F(OptionsPage, TheNotifyBoxIsOnAtFirstAndItsChoiceIsStoredAndShownAgain) {
+  Open();
+  EXPECT_EQ("&Notify me when an access is blocked", page->ItemText(IDC_OPT_NOTIFY_DENIED));
+  EXPECT_TRUE(Checked(IDC_OPT_NOTIFY_DENIED));
+  Click(IDC_OPT_NOTIFY_DENIED);
+  EXPECT_EQ(0u, g_bNotifyDenied.load()) << "takes effect at once";
+  Close();
+  DWORD v = 99;
+  EXPECT_TRUE(ReadDword("g_bNotifyDenied", v));
+  EXPECT_EQ(0u, v);
+  SettingsDefaults();
+  EXPECT_EQ(1u, g_bNotifyDenied.load());
+  Open();
+  EXPECT_FALSE(Checked(IDC_OPT_NOTIFY_DENIED));
+  EXPECT_EQ(0u, g_bNotifyDenied.load());
+}

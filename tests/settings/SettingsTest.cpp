@@ -94,12 +94,13 @@ TEST(Settings, AFirstStartUsesTheDefaultsAndSavingCreatesAllEightValues) {
   EXPECT_EQ(GetSysColor(COLOR_HIGHLIGHT), g_clrRead.load());
   EXPECT_EQ(GetSysColor(COLOR_BTNHIGHLIGHT), g_clrWrite.load());
   EXPECT_EQ(0u, g_bToughHook.load());
+  EXPECT_EQ(1u, g_bNotifyDenied.load());
   EXPECT_TRUE(regStrPass.empty());
   SettingsSave();
   HKEY key;
   ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_READ, &key));
   for (const char* name : {"g_bTrayIcon", "g_bLogIntoFile", "g_clrRun", "g_clrRead", "g_clrWrite", "g_bToughHook",
-                           "regStrPass", "regStrNoCpyText"})
+                           "g_bNotifyDenied", "regStrPass", "regStrNoCpyText"})
     EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr)) << name;
   RegCloseKey(key);
 }

@@ -401,3 +401,22 @@ TEST_F(SystemTrayTest, TaskbarRestartAddsTheVisibleIconAgain) {
 }
 
 }  // namespace
+
+TEST_F(SystemTrayTest, BalloonsGoWithTheSecondVersionRecordCutToTheirFieldsOnlyWhileTheIconIsThere) {
+  CSystemTray tray;
+  ASSERT_TRUE(Create(tray));
+  ASSERT_TRUE(tray.ShowBalloon(std::string(70, 't'), std::string(300, 'x'), NIIF_WARNING, 10000));
+  const auto& c = g_calls.back();
+  EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), c.message);
+  EXPECT_EQ(static_cast<UINT>(NIF_INFO), c.data.uFlags);
+  EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAA_V2_SIZE), c.data.cbSize);
+  EXPECT_EQ(std::string(60, 't') + "...", c.data.szInfoTitle);
+  EXPECT_EQ(std::string(252, 'x') + "...", c.data.szInfo);
+  EXPECT_EQ(static_cast<DWORD>(NIIF_WARNING), c.data.dwInfoFlags);
+  // Other calls keep the first version's record.
+  tray.HideTrayIcon();
+  EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE), g_calls.back().data.cbSize);
+  const size_t calls = g_calls.size();
+  EXPECT_FALSE(tray.ShowBalloon("a", "b", NIIF_INFO, 1000));
+  EXPECT_EQ(calls, g_calls.size()) << "no balloon on an icon that is not there";
+}
