@@ -100,7 +100,9 @@ BOOL CDlgNotify::OnInitDialog() {
     job_->ruleFile->SetCancelEvent(cancel_.Get());
     cancelInstalled_ = true;
   }
-  if (!job_ || !thread_.CreateThread(THREAD_PRIORITY_NORMAL, 0, 0, nullptr)) {
+  // A wait for a reader that is not there has nothing to run.
+  const bool nothingToRun = !job_ || (job_->operations == NOTIFY_WAIT_READER && !job_->thread);
+  if (nothingToRun || !thread_.CreateThread(THREAD_PRIORITY_NORMAL, 0, 0, nullptr)) {
     // Nothing will ever set the done event: let the first tick find it set.
     SetEvent(thread_.DoneEvent());
   }

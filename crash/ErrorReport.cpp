@@ -336,5 +336,14 @@ void WriteMiniDump(HANDLE file, EXCEPTION_POINTERS* info) {
   exception.ThreadId = GetCurrentThreadId();
   exception.ExceptionPointers = info;
   exception.ClientPointers = FALSE;
-  MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpNormal, &exception, nullptr, nullptr);
+  // The dump walks every thread of the process; one that starts or ends
+  // meanwhile can make it fail. A second try starts the file again.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpNormal, &exception, nullptr,
+                          nullptr))
+      return;
+    OutputDebugStringA("minidump failed\r\n");
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+  }
 }

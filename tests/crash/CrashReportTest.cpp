@@ -305,8 +305,12 @@ struct AppRun {
     PumpUntil([&] { return (main = FindMainWindow("Varnokel")) != nullptr && IsWindowVisible(main); }, 30000);
   }
   ~AppRun() {
-    if (process.process && WaitForSingleObject(process.process, 0) == WAIT_TIMEOUT)
+    // Ended before the next run starts: a first instance still alive would
+    // take the next start as a second one.
+    if (process.process && WaitForSingleObject(process.process, 0) == WAIT_TIMEOUT) {
       TerminateProcess(process.process, 1);
+      WaitForSingleObject(process.process, 60000);
+    }
   }
 
   // Makes the hook fault on the program's user-interface thread and waits
@@ -339,13 +343,13 @@ TEST(CrashReport, TheRealProgramGoesOnAfterAHandledFaultAndReportsAnUnhandledOne
     files.dir = app.dir;
     EXPECT_TRUE(files.StandinLines(false).empty());
     PostMessageA(app.main, WM_COMMAND, MAKEWPARAM(ID_TRAY_EXIT, 0), 0);
-    EXPECT_EQ(0u, app.process.Wait(30000));
+    EXPECT_EQ(0u, app.process.Wait(120000));
   }
   AppRun app("crash_app_unhandled");
   ASSERT_NE(nullptr, app.main);
   app.Fault(2, "unhandled\n");
   // The main entry's guard reports it and the program ends.
-  EXPECT_EQ(0u, app.process.Wait(30000));
+  EXPECT_EQ(0u, app.process.Wait(120000));
   ProbeRun files;
   files.dir = app.dir;
   const std::string report = files.Report();
