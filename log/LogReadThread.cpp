@@ -128,29 +128,13 @@ int CLogReadThread::Run() {
 
 int CLogReadThread::ReadBatch() {
   ReaderParams& p = *m_pParams;
-  p.itemList->clear();
-  *p.batchCount = kBatch;
-  const uint32_t from = *p.readPos;
-  const int result = p.logFile->ReadItems(*p.itemList, p.batchCount, p.readPos);
-  if (from == 0 && !p.itemList->empty()) {
-    lapFirst_ = *p.itemList->front();
-    haveLapFirst_ = true;
-  }
-  if (result == -4) {
-    // A chain that merely runs up to the reserve (a writer that stops
-    // there, a restored file) is not a new lap: the reader waits here
-    // instead of taking the same records again.
-    if (p.logFile->NewLapStarted(haveLapFirst_ ? &lapFirst_ : nullptr) == 1) {
-      *p.readPos = 0;
-      haveLapFirst_ = false;
-      ++wraps_;
-    }
-  } else if (result == -3 && *p.batchCount == 0 && p.logFile->Resync(p.readPos) == 1) {
-    // The records skipped belong to the writer's lap that began at 0.
-    haveLapFirst_ = p.logFile->FirstItem(lapFirst_) == 1;
-    ++resyncs_;
-  }
+  const int result = follower_->Take(*p.itemList, kBatch);
+  *p.batchCount = static_cast<uint32_t>(p.itemList->size());
+  *p.readPos = follower_->Position();
   recordsTaken_ += *p.batchCount;
+  wraps_ = follower_->Wraps();
+  resyncs_ = follower_->Resyncs();
+  laps_ = follower_->Laps();
   return result;
 }
 
@@ -177,6 +161,10 @@ void CLogReadThread::Body() {
   ReaderParams& p = *m_pParams;
   // The log's Read mutex wait ends when the page asks the reader to stop.
   p.logFile->SetCancelEvent(quit_.Get());
+  // What the log holds now is the backlog; the follower also tells when
+  // the writer goes round past the reader.
+  follower_ = std::make_unique<CLogFollower>(*p.logFile);
+  follower_->Begin();
 
   // The writer's first signal; the reader polls on its own after it.
   UniqueHandle written(OpenSharedEvent(p.logFile->EventName()).handle);

@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -25,6 +26,7 @@
 
 #include "app/BaseThread.h"
 #include "framework/Handle.h"
+#include "log/LogFollower.h"
 #include "log/LogRecord.h"
 #include "log/LogText.h"
 
@@ -93,6 +95,8 @@ class CLogReadThread : public CBaseThread {
   uint64_t RecordsTaken() const { return recordsTaken_.load(); }
   uint64_t Wraps() const { return wraps_.load(); }
   uint64_t Resyncs() const { return resyncs_.load(); }
+  // Times the writer went round past the reader.
+  uint64_t Laps() const { return laps_.load(); }
 
  protected:
   int Run() override;
@@ -100,9 +104,7 @@ class CLogReadThread : public CBaseThread {
  private:
   void Body();
   bool Quit(DWORD waitMs) const;
-  // One ReadItems call with the wrap rule: at the reserve zone the reader
-  // goes back to the start of the data area once the writer has begun a new
-  // lap there, and never takes the same lap twice.
+  // One batch from the follower (the lap rule is its).
   int ReadBatch();
   void WriteTextLog(const LOGFILE_ITEM& item);
   void FlushTextLog();
@@ -139,10 +141,8 @@ class CLogReadThread : public CBaseThread {
   std::atomic<uint64_t> recordsTaken_{0};
   std::atomic<uint64_t> wraps_{0};
   std::atomic<uint64_t> resyncs_{0};
-  // The record at position 0 when the reader's current lap began (none:
-  // position 0 held no record then).
-  LOGFILE_ITEM lapFirst_;
-  bool haveLapFirst_ = false;
+  std::atomic<uint64_t> laps_{0};
+  std::unique_ptr<CLogFollower> follower_;
 
   friend class CDlgPageLog;
 };
