@@ -10,6 +10,7 @@
 #include "framework/Module.h"
 #include "framework/Trace.h"
 #include "log/LogFile.h"
+#include "log/LogRowMenu.h"
 #include "log/LogText.h"
 #include "resource.h"
 #include "rules/SharedObjects.h"
@@ -280,6 +281,7 @@ CLogReadThread::PreparedRow CLogReadThread::SummaryRow(uint32_t notShown) {
 CLogReadThread::PreparedRow CLogReadThread::RecordRow(const LOGFILE_ITEM& item) {
   PreparedRow row;
   row.first = LOG_ROW_PLACEHOLDER;
+  row.data = LogRowData(item.type, item.action);
   row.texts.emplace_back(1, TypeName(item.type));
   const LogTextParts parts = SplitLogText(item.text);
   if (parts.fields < 1) return row;
@@ -313,7 +315,7 @@ void CLogReadThread::ShowRows(const std::vector<PreparedRow>& rows) {
     SendMessageA(wnd, WM_SETREDRAW, FALSE, 0);
     if (before > kMaxRows) list.DeleteAllRows(false);
     for (const PreparedRow& r : rows) {
-      const int row = list.InsertRow(list.RowCount(), r.first.c_str());
+      const int row = list.InsertRow(list.RowCount(), r.first.c_str(), r.data);
       if (row < 0) continue;
       for (const auto& [column, text] : r.texts) list.SetCellText(row, column, text.c_str());
       if (r.image >= 0) list.SetCellImage(row, 0, r.image);

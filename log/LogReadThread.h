@@ -116,6 +116,7 @@ class CLogReadThread : public CBaseThread {
     int image = -1;
     bool coloured = false;
     COLORREF back = 0;
+    LPARAM data = 0;  // LogRowData for a record's row
   };
   PreparedRow SummaryRow(uint32_t notShown);
   PreparedRow RecordRow(const LOGFILE_ITEM& item);
