@@ -278,8 +278,8 @@ void CLogRowMenu::Protect() {
   request.Code = REQ_EDIT_NEW;
   request.Owner = page_;
   request.Dests = {rule->Dest};
-  request.Type = rule->Type;
-  request.Kinds = rule->Kinds;
+  request.EditNewType = rule->Type;
+  request.EditNewKinds = rule->Kinds;
   SendMessageA(page->m_hWnd, WM_RULE_REQUEST, reinterpret_cast<WPARAM>(&request), 0);
 }
 
