@@ -175,6 +175,14 @@ void CQX5Dlg::SetUpTabs() {
     if (!pages_[i] || !pages_[i]->Create(tab_.m_hWnd)) continue;
     tab_.AppendPage(pages_[i]->m_hWnd, LoadStr(titles[i]).c_str(), i);
   }
+  // The Log page's row commands act on the Files page's rules.
+  if (auto* log = dynamic_cast<CDlgPageLog*>(pages_[1].get())) {
+    log->RowMenu().SetRulePages({[this] { return dynamic_cast<CDlgFilePage*>(pages_[0].get()); },
+                                 [this] {
+                                   tab_.ShowPage(0);
+                                   tab_.Send(TCM_SETCURFOCUS, 0);
+                                 }});
+  }
 }
 
 std::unique_ptr<CBkDialogST> CQX5Dlg::MakePage(int index) {

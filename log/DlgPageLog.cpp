@@ -1,6 +1,7 @@
 #include "log/DlgPageLog.h"
 
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <cstdio>
 
@@ -94,6 +95,9 @@ BOOL CDlgPageLog::OnInitDialog() {
     MessageBoxA(m_hWnd, text.c_str(), LoadStr(IDS_APP_TITLE).c_str(), MB_OK | MB_ICONEXCLAMATION);
   }
 
+  rowMenu_.SetOwner(m_hWnd);
+  rowMenu_.SetLogSource(path, mappingName_);
+
   params_ = ReaderParams{this, logFile_.get(), &list_, &batchCount_, &readPos_, &itemList_, 0};
   reader_.m_pParams = &params_;
   if (reader_.CreateThread(THREAD_PRIORITY_BELOW_NORMAL, 0, 0, nullptr)) Sleep(100);
@@ -147,12 +151,23 @@ LRESULT CDlgPageLog::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_SIZE && list_.GetSafeHwnd()) {
     MoveWindow(list_, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
   }
+  // Right click, Shift+F10 and the menu key on the list.
+  if (msg == WM_CONTEXTMENU && list_.GetSafeHwnd() && reinterpret_cast<HWND>(wp) == list_.GetSafeHwnd()) {
+    rowMenu_.Show({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+    return 0;
+  }
   return CBkDialogST::WindowProc(msg, wp, lp);
 }
 
 bool CDlgPageLog::OnNotify(NMHDR* header, LRESULT& result) {
   if (header->idFrom == IDC_LOG_LIST && header->code == NM_DBLCLK) {
     OnDoubleClick();
+    result = 0;
+    return true;
+  }
+  if (header->idFrom == IDC_LOG_LIST && header->code == LVN_KEYDOWN) {
+    const auto* key = reinterpret_cast<NMLVKEYDOWN*>(header);
+    rowMenu_.OnKey(key->wVKey, GetKeyState(VK_CONTROL) < 0);
     result = 0;
     return true;
   }

@@ -10,6 +10,7 @@
 
 #include "log/LogFile.h"
 #include "log/LogReadThread.h"
+#include "log/LogRowMenu.h"
 #include "ui/BkDialogST.h"
 #include "ui/ListCtrlStyled.h"
 
@@ -37,6 +38,8 @@ class CDlgPageLog : public CBkDialogST {
   void LimitStopWait(DWORD ms) { stopWaitMs_ = ms; }
 
   CListCtrlStyled& List() { return list_; }
+  // The commands on the selected rows (the context menu and its keys).
+  CLogRowMenu& RowMenu() { return rowMenu_; }
   CLogReadThread& Reader() { return reader_; }
   // The log file; null before the page is created.
   CLogFile* LogFile() { return logFile_.get(); }
@@ -52,6 +55,7 @@ class CDlgPageLog : public CBkDialogST {
   void InitColumns();
 
   CListCtrlStyled list_;
+  CLogRowMenu rowMenu_{nullptr, list_};
   HIMAGELIST systemImages_ = nullptr;
   CLogReadThread reader_;
   std::unique_ptr<CLogFile> logFile_;

@@ -10,6 +10,8 @@
 
 CLogFile::CLogFile(const char* eventName) : eventName_(eventName ? eventName : kWrittenEventName) { Reset(0); }
 
+CLogFile::CLogFile(NoEvent) : holdEvent_(false) { Reset(0); }
+
 CLogFile::~CLogFile() { Reset(1); }
 
 std::string CLogFile::DefaultPath() { return SystemDir() + "\\QX5.log"; }
@@ -20,7 +22,7 @@ void CLogFile::Reset(int flag) {
     maxSize_ = LOG_FILE_SIZE;
     scratch_.reset();
     if (flag == 0) {
-      if (!event_) {
+      if (!event_ && holdEvent_) {
         const SharedObject event = OpenSharedEvent(eventName_);
         event_ = event.handle;
         eventProblem_ = event_ ? std::string() : SharedObjectFailureText(event.name, event.error);
@@ -142,4 +144,11 @@ int CLogFile::FirstItem(LOGFILE_ITEM& item) {
   if (!readLock.Owned()) return -1;
   if (IsInLogReserve(0, maxSize_)) return 0;
   return item.BuildFromBuffer(readBase_, size_t{maxSize_} - LOG_HEADER_SIZE) ? 1 : 0;
+}
+
+int CLogFile::WithReadLock(const std::function<int(const uint8_t* readBase, uint32_t maxSize)>& fn) {
+  if (!readBase_) return -1;
+  MutexLock readLock(readMutex_, cancel_);
+  if (!readLock.Owned()) return -1;
+  return fn(readBase_, maxSize_);
 }

@@ -3,6 +3,7 @@
 // reads records; it rewrites the header whenever it opens the file.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,13 @@ class CLogFile : public CMappedFile {
   // eventName: the event the writer signals after every append; tests give
   // their own so that they never meet a real writer.
   explicit CLogFile(const char* eventName = kWrittenEventName);
+  // A log object that neither opens nor resets the written event: for
+  // readers other than the Log page's (vkctl) and for writers in tests. The
+  // event is auto-reset and its signal belongs to the Log page's reader;
+  // such an object never takes it and never drops it.
+  struct NoEvent {};
+  static constexpr NoEvent kNoEvent{};
+  explicit CLogFile(NoEvent);
   ~CLogFile() override;
 
   // Full path of the log: the system directory + "\QX5.log".
@@ -48,6 +56,9 @@ class CLogFile : public CMappedFile {
   // The valid record at position 0 into item: 1, 0 when there is none, -1
   // when not open or the wait was cancelled.
   int FirstItem(LOGFILE_ITEM& item);
+  // Runs fn on the view (read base and max size) under the Read mutex and
+  // returns its result; -1 when not open or the wait was cancelled.
+  int WithReadLock(const std::function<int(const uint8_t* readBase, uint32_t maxSize)>& fn);
   // Cuts nothing (the log is not opened with the end-marker flag by the
   // front end), closes everything; keeps the event unless dropEvent is set.
   int CloseLog(int dropEvent);
@@ -66,6 +77,7 @@ class CLogFile : public CMappedFile {
 
  private:
   std::string eventName_;
+  bool holdEvent_ = true;
   HANDLE event_ = nullptr;
   std::string eventProblem_;
   std::unique_ptr<char[]> scratch_;

@@ -74,10 +74,24 @@ class RunFinder {
   std::vector<uint32_t> path_;
 };
 
-void Append(LogItemList& to, LogItemList& from) {
-  for (auto& item : from) to.push_back(std::move(item));
-  from.clear();
-}
+// Items and where they lie.
+struct Placed {
+  LogItemList items;
+  std::vector<uint32_t> positions;
+
+  void Take(LogItemList& batch, uint32_t from) {
+    for (auto& item : batch) {
+      positions.push_back(from);
+      from += LOG_RECORD_FIXED_SIZE + item->length;
+      items.push_back(std::move(item));
+    }
+    batch.clear();
+  }
+  void MoveTo(LogHistory& history) {
+    for (auto& item : items) history.items.push_back(std::move(item));
+    history.positions.insert(history.positions.end(), positions.begin(), positions.end());
+  }
+};
 
 }  // namespace
 
@@ -101,14 +115,16 @@ LogHistory ReadLogHistory(const uint8_t* readBase, uint32_t maxSize) {
   history.haveLapFirst = history.lapFirst.BuildFromBuffer(readBase, size_t{maxSize} - LOG_HEADER_SIZE);
 
   RunFinder finder(readBase, maxSize, limit);
-  LogItemList thisLap, olderLap, batch;
+  Placed thisLap, olderLap;
+  LogItemList batch;
   bool inOlderLap = false;
   bool writePositionFound = false;
   uint32_t position = 0;
   for (;;) {
     uint32_t count = 0;  // no limit
+    const uint32_t from = position;
     const int rc = ParseLogRecords(readBase, maxSize, batch, count, position);
-    Append(inOlderLap ? olderLap : thisLap, batch);
+    (inOlderLap ? olderLap : thisLap).Take(batch, from);
     if (rc == -4) {
       if (!inOlderLap) history.writePosition = position;
       break;
@@ -139,7 +155,30 @@ LogHistory ReadLogHistory(const uint8_t* readBase, uint32_t maxSize) {
     }
     position = next;
   }
-  Append(history.items, olderLap);
-  Append(history.items, thisLap);
+  history.olderLapItems = olderLap.items.size();
+  olderLap.MoveTo(history);
+  thisLap.MoveTo(history);
   return history;
+}
+
+bool LogHasOlderLap(const uint8_t* readBase, uint32_t maxSize) {
+  if (readBase == nullptr || IsInLogReserve(0, maxSize)) return false;
+  const uint32_t end = LogChainEnd(readBase, maxSize);
+  // A chain up to the reserve leaves no place behind the write position.
+  if (IsInLogReserve(end, maxSize)) return false;
+  RunFinder finder(readBase, maxSize, maxSize - LOG_HEADER_SIZE - LOG_RESERVE);
+  uint32_t start = 0;
+  RunEnd runEnd = RunEnd::Unknown;
+  bool passedDamage = false;
+  return finder.Find(end + 1, false, start, runEnd, passedDamage);
+}
+
+bool LogFollowerLapped(const uint8_t* readBase, uint32_t maxSize, uint32_t position, const LOGFILE_ITEM* lapFirst,
+                       bool olderLapKnown) {
+  if (readBase == nullptr || IsInLogReserve(0, maxSize)) return false;
+  if (lapFirst != nullptr)
+    return LogNewLapStarted(readBase, maxSize, lapFirst) && LogChainEnd(readBase, maxSize) >= position;
+  // A follower that has taken nothing of its lap stands at 0; the writer's
+  // first lap leaves nothing behind its write position.
+  return position == 0 && !olderLapKnown && LogChainEnd(readBase, maxSize) > 0 && LogHasOlderLap(readBase, maxSize);
 }

@@ -22,11 +22,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "log/LogRecord.h"
 
 struct LogHistory {
   LogItemList items;  // oldest first
+  // Where each item lies (its position), and how many of the items, from
+  // the front, belong to the previous lap.
+  std::vector<uint32_t> positions;
+  size_t olderLapItems = 0;
   // Where the writer appends next (the position of the zero word that ends
   // this lap; a position in the reserve zone when the lap ran up to it), and
   // so where a reader that follows the log goes on.
@@ -48,3 +53,22 @@ LogHistory ReadLogHistory(const uint8_t* readBase, uint32_t maxSize);
 // a type of known bits (0x01..0x08), action bits within 0x7F, a length of
 // 1..779 whose text ends inside the view and holds no NUL byte.
 bool LooksLikeWrittenRecord(const uint8_t* readBase, uint32_t maxSize, uint32_t position);
+
+// True when records of a previous lap lie behind the write position: a run
+// of written records from behind it up to the reserve zone. A log that has
+// not gone round yet has none.
+bool LogHasOlderLap(const uint8_t* readBase, uint32_t maxSize);
+
+// For a follower that stands at position in the lap that began with
+// lapFirst (the record at position 0 when that lap began; null when
+// position 0 held none): true when the writer has gone past it, that is,
+// it began a later lap (LogNewLapStarted) and its write position has
+// reached the follower's. The records the follower stands on are then the
+// writer's later ones and what it has not taken lies elsewhere: the rest of
+// its own lap behind the write position, then the later lap from 0
+// (ReadLogHistory). Without lapFirst a later lap shows only at position 0,
+// as records of a previous lap behind the write position; olderLapKnown
+// tells that the log held such records already when the follower's lap
+// began, and then no lap can be told.
+bool LogFollowerLapped(const uint8_t* readBase, uint32_t maxSize, uint32_t position, const LOGFILE_ITEM* lapFirst,
+                       bool olderLapKnown);

@@ -10,6 +10,7 @@
 #include "framework/Module.h"
 #include "framework/Trace.h"
 #include "log/LogFile.h"
+#include "log/LogRowMenu.h"
 #include "log/LogText.h"
 #include "resource.h"
 #include "rules/SharedObjects.h"
@@ -128,29 +129,13 @@ int CLogReadThread::Run() {
 
 int CLogReadThread::ReadBatch() {
   ReaderParams& p = *m_pParams;
-  p.itemList->clear();
-  *p.batchCount = kBatch;
-  const uint32_t from = *p.readPos;
-  const int result = p.logFile->ReadItems(*p.itemList, p.batchCount, p.readPos);
-  if (from == 0 && !p.itemList->empty()) {
-    lapFirst_ = *p.itemList->front();
-    haveLapFirst_ = true;
-  }
-  if (result == -4) {
-    // A chain that merely runs up to the reserve (a writer that stops
-    // there, a restored file) is not a new lap: the reader waits here
-    // instead of taking the same records again.
-    if (p.logFile->NewLapStarted(haveLapFirst_ ? &lapFirst_ : nullptr) == 1) {
-      *p.readPos = 0;
-      haveLapFirst_ = false;
-      ++wraps_;
-    }
-  } else if (result == -3 && *p.batchCount == 0 && p.logFile->Resync(p.readPos) == 1) {
-    // The records skipped belong to the writer's lap that began at 0.
-    haveLapFirst_ = p.logFile->FirstItem(lapFirst_) == 1;
-    ++resyncs_;
-  }
+  const int result = follower_->Take(*p.itemList, kBatch);
+  *p.batchCount = static_cast<uint32_t>(p.itemList->size());
+  *p.readPos = follower_->Position();
   recordsTaken_ += *p.batchCount;
+  wraps_ = follower_->Wraps();
+  resyncs_ = follower_->Resyncs();
+  laps_ = follower_->Laps();
   return result;
 }
 
@@ -177,6 +162,10 @@ void CLogReadThread::Body() {
   ReaderParams& p = *m_pParams;
   // The log's Read mutex wait ends when the page asks the reader to stop.
   p.logFile->SetCancelEvent(quit_.Get());
+  // What the log holds now is the backlog; the follower also tells when
+  // the writer goes round past the reader.
+  follower_ = std::make_unique<CLogFollower>(*p.logFile);
+  follower_->Begin();
 
   // What the log holds now is its backlog, taken in the first pass; a log
   // that holds nothing yet has none.
@@ -318,6 +307,7 @@ CLogReadThread::PreparedRow CLogReadThread::SummaryRow(uint32_t notShown) {
 CLogReadThread::PreparedRow CLogReadThread::RecordRow(const LOGFILE_ITEM& item) {
   PreparedRow row;
   row.first = LOG_ROW_PLACEHOLDER;
+  row.data = LogRowData(item.type, item.action);
   row.texts.emplace_back(1, TypeName(item.type));
   const LogTextParts parts = SplitLogText(item.text);
   if (parts.fields < 1) return row;
@@ -359,7 +349,7 @@ void CLogReadThread::ShowRows(const std::vector<PreparedRow>& rows, std::vector<
     SendMessageA(wnd, WM_SETREDRAW, FALSE, 0);
     if (before > kMaxRows) list.DeleteAllRows(false);
     for (const PreparedRow& r : rows) {
-      const int row = list.InsertRow(list.RowCount(), r.first.c_str());
+      const int row = list.InsertRow(list.RowCount(), r.first.c_str(), r.data);
       if (row < 0) continue;
       if (r.taken < taken.size()) taken[r.taken].row = row;
       for (const auto& [column, text] : r.texts) list.SetCellText(row, column, text.c_str());

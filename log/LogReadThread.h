@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -26,6 +27,7 @@
 #include "app/BaseThread.h"
 #include "framework/Handle.h"
 #include "log/LogFields.h"
+#include "log/LogFollower.h"
 #include "log/LogRecord.h"
 #include "log/LogText.h"
 
@@ -115,6 +117,8 @@ class CLogReadThread : public CBaseThread {
   uint64_t RecordsTaken() const { return recordsTaken_.load(); }
   uint64_t Wraps() const { return wraps_.load(); }
   uint64_t Resyncs() const { return resyncs_.load(); }
+  // Times the writer went round past the reader.
+  uint64_t Laps() const { return laps_.load(); }
 
  protected:
   int Run() override;
@@ -122,9 +126,7 @@ class CLogReadThread : public CBaseThread {
  private:
   void Body();
   bool Quit(DWORD waitMs) const;
-  // One ReadItems call with the wrap rule: at the reserve zone the reader
-  // goes back to the start of the data area once the writer has begun a new
-  // lap there, and never takes the same lap twice.
+  // One batch from the follower (the lap rule is its).
   int ReadBatch();
   void WriteTextLog(const LOGFILE_ITEM& item);
   void FlushTextLog();
@@ -137,6 +139,7 @@ class CLogReadThread : public CBaseThread {
     bool coloured = false;
     COLORREF back = 0;
     size_t taken = SIZE_MAX;  // its entry among the records taken, if any
+    LPARAM data = 0;          // LogRowData for a record's row
   };
   PreparedRow SummaryRow(uint32_t notShown);
   PreparedRow RecordRow(const LOGFILE_ITEM& item);
@@ -165,10 +168,8 @@ class CLogReadThread : public CBaseThread {
   std::atomic<uint64_t> wraps_{0};
   std::atomic<uint64_t> resyncs_{0};
   std::atomic<ILogRecordObserver*> observer_{nullptr};
-  // The record at position 0 when the reader's current lap began (none:
-  // position 0 held no record then).
-  LOGFILE_ITEM lapFirst_;
-  bool haveLapFirst_ = false;
+  std::atomic<uint64_t> laps_{0};
+  std::unique_ptr<CLogFollower> follower_;
 
   friend class CDlgPageLog;
 };

@@ -97,7 +97,7 @@ bool LogNewLapStarted(const uint8_t* readBase, uint32_t maxSize, const LOGFILE_I
   return first.type != lapFirst->type || first.action != lapFirst->action || first.text != lapFirst->text;
 }
 
-uint32_t FindLogWritePosition(const uint8_t* readBase, uint32_t maxSize) {
+uint32_t LogChainEnd(const uint8_t* readBase, uint32_t maxSize) {
   if (readBase == nullptr) return 0;
   uint32_t position = 0;
   while (!IsInLogReserve(position, maxSize)) {
@@ -105,7 +105,12 @@ uint32_t FindLogWritePosition(const uint8_t* readBase, uint32_t maxSize) {
     if (length == 0) return position;
     position += LOG_RECORD_FIXED_SIZE + length;
   }
-  return 0;
+  return position;
+}
+
+uint32_t FindLogWritePosition(const uint8_t* readBase, uint32_t maxSize) {
+  const uint32_t end = LogChainEnd(readBase, maxSize);
+  return IsInLogReserve(end, maxSize) ? 0 : end;
 }
 
 uint32_t AppendLogRecord(uint8_t* readBase, uint32_t maxSize, uint32_t position, uint32_t type, uint32_t action,

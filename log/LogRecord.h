@@ -84,9 +84,12 @@ int ParseLogRecords(const uint8_t* readBase, uint32_t maxSize, LogItemList& list
 // held no record then). An invalid record at position 0 is no new lap.
 bool LogNewLapStarted(const uint8_t* readBase, uint32_t maxSize, const LOGFILE_ITEM* lapFirst);
 
-// Where a writer continues in an existing log: the position after the last
-// valid record of the chain that starts at 0, or 0 when that position is in
-// the reserve zone.
+// The position after the last valid record of the chain that starts at 0
+// (it may lie in the reserve zone when the chain runs up to it).
+uint32_t LogChainEnd(const uint8_t* readBase, uint32_t maxSize);
+
+// Where a writer continues in an existing log: LogChainEnd, or 0 when that
+// position is in the reserve zone.
 uint32_t FindLogWritePosition(const uint8_t* readBase, uint32_t maxSize);
 
 // Appends one record at position (0 is used instead of a position in the

@@ -372,4 +372,20 @@
 #define IDC_OPT_NOTIFY_DENIED 450 /* check box, g_bNotifyDenied */
 #define IDS_OPT_NOTIFY_DENIED 451
 
+/* The Log page's row menu and its Find dialog (400-449). */
+#define IDR_LOG_ROW_MENU         400
+#define ID_LOGROW_WHICH_RULE     401
+#define ID_LOGROW_PROTECT        402
+#define ID_LOGROW_ALLOW          403
+#define ID_LOGROW_COPY           404
+#define ID_LOGROW_FIND           405
+#define ID_LOGROW_EXPORT         406
+#define IDD_LOG_FIND             410
+#define IDC_LOG_FIND_TEXT        411
+#define IDS_LOGROW_NO_RULE       420 /* no rule matches the row */
+#define IDS_LOGROW_ALLOW_ASK     421 /* %1 the access, %2 the rules, one a line */
+#define IDS_LOGROW_NOT_FOUND     422 /* %1 the text looked for */
+#define IDS_LOGROW_EXPORT_FAILED 423 /* %1 path, %2 reason */
+#define IDS_LOGROW_BUSY          424
+
 #endif /* VARNOKEL_RES_RESOURCE_H */

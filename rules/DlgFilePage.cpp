@@ -531,6 +531,39 @@ void CDlgFilePage::RemoveSelected() {
   Synchronise(true);
 }
 
+int CDlgFilePage::SelectRules(const std::vector<size_t>& positions) {
+  std::vector<const RULEFILE_ITEM*> wanted;
+  size_t at = 0;
+  for (const auto& rule : rules_) {
+    if (std::find(positions.begin(), positions.end(), at) != positions.end()) wanted.push_back(rule.get());
+    ++at;
+  }
+  int found = 0, first = -1;
+  const int rows = static_cast<int>(SendMessageA(list_.m_hWnd, LVM_GETITEMCOUNT, 0, 0));
+  for (int row = 0; row < rows; ++row) {
+    const auto* rule = reinterpret_cast<const RULEFILE_ITEM*>(list_.RowData(row));
+    const bool select = rule && std::find(wanted.begin(), wanted.end(), rule) != wanted.end();
+    list_.SelectRow(row, select);
+    if (!select) continue;
+    if (first < 0) first = row;
+    ++found;
+  }
+  if (first >= 0) {
+    ListView_SetItemState(list_.m_hWnd, first, LVIS_FOCUSED, LVIS_FOCUSED);
+    ListView_EnsureVisible(list_.m_hWnd, first, FALSE);
+  }
+  return found;
+}
+
+bool CDlgFilePage::ChangeRules(const std::function<void(RuleList& rules)>& change) {
+  if (busy_ || !loaded_) return false;
+  RunOperation([&] {
+    change(rules_);
+    Synchronise(true);
+  });
+  return true;
+}
+
 LRESULT CDlgFilePage::HandleRequest(const RULE_REQUEST* req) {
   // A request that arrives while a pass runs or a dialog is open (from a
   // message dispatched by its modal loop) only queues up: the set and the

@@ -76,6 +76,14 @@ class CDlgFilePage : public CBkDialogST {
   using Notifier = std::function<void(HWND owner, const std::string& text)>;
   void SetNotifier(Notifier notifier) { notifier_ = std::move(notifier); }
 
+  // Selects exactly the rows of the rules at these positions of the set
+  // (and shows the first); returns how many were found.
+  int SelectRules(const std::vector<size_t>& positions);
+  // A change of the set made by another window: runs change on the set and
+  // saves it the usual way (onto what the file holds by then). False, with
+  // nothing changed, while the page is busy or the set was never read.
+  bool ChangeRules(const std::function<void(RuleList& rules)>& change);
+
   HWND ListWindow() const { return list_.m_hWnd; }
   CRowTipList& List() { return list_; }
 

@@ -105,7 +105,9 @@ bool AddRequestRules(RuleList& rules, const RULE_REQUEST& req) {
 
 RuleList MakeEditNewItems(const RULE_REQUEST& req) {
   RuleList items;
-  for (const std::string& dest : req.Dests) items.push_back(MakeRule(req.Source, dest, TYPE_FILE, 0, RULE_MODE_NORMAL));
+  for (const std::string& dest : req.Dests)
+    items.push_back(MakeRule(req.Source, dest, req.EditNewType ? req.EditNewType : TYPE_FILE,
+                             req.EditNewKinds & KIND_ALL, RULE_MODE_NORMAL));
   return items;
 }
 

@@ -39,6 +39,11 @@ struct RULE_REQUEST {
   int System = 0;   // non-zero: new rules get TYPE_SYSTEM
   int AltMode = 0;  // non-zero: new rules get Mode 9, else 10
   uint32_t Type = TYPE_FILE;
+  // REQ_EDIT_NEW (Type and the other fields above do not count there): the
+  // new rules' type (0: file rules) and the kinds (stored kind flags)
+  // checked when the dialog opens.
+  uint32_t EditNewType = 0;
+  uint32_t EditNewKinds = 0;
 };
 
 // Two rules are equal when their Type (TYPE_SYSTEM included) and DestLen are

@@ -11,6 +11,7 @@
 #include "log/LogCsv.h"
 #include "log/LogFields.h"
 #include "log/LogFile.h"
+#include "log/LogFollower.h"
 #include "log/LogHistory.h"
 #include "log/LogJson.h"
 #include "log/LogText.h"
@@ -19,9 +20,9 @@
 
 namespace {
 
-// How long a follower waits for the engine's signal before it looks by
-// itself: the written event is auto-reset, and a Log page that is waiting
-// for its first signal may take one that was meant for us.
+// How often a follower looks for new records. It never waits on the
+// engine's written event: that event is auto-reset, and its signal belongs
+// to the Log page's reader.
 constexpr DWORD kFollowPollMs = 250;
 
 enum class Format { Text, Json, Csv };
@@ -106,66 +107,29 @@ class Printer {
   bool failed_ = false;
 };
 
-// Follows the log from where the history ended, with the reader's lap rule:
-// at the reserve zone it goes back to position 0 once the writer has begun
-// a new lap there; off the chain of records (the writer went round past
-// it) it goes on where the writer does.
-class Follower {
- public:
-  Follower(CLogFile& log, const LogHistory& history)
-      : log_(log), position_(history.writePosition), haveLapFirst_(history.haveLapFirst) {
-    if (haveLapFirst_) lapFirst_ = history.lapFirst;
+// Takes what is new, and right after a wrap to position 0 what the new lap
+// holds; false when the wait for the log was cancelled.
+bool TakeNew(CLogFollower& follower, Printer& printer) {
+  for (int pass = 0; pass < 2; ++pass) {
+    LogItemList items;
+    const uint64_t wraps = follower.Wraps();
+    const int rc = follower.Take(items, 0);
+    if (rc == -1) return false;
+    printer.Add(items);
+    if (follower.Wraps() == wraps) break;
   }
-
-  // Reads what is new under the log's Read mutex; false when the wait for
-  // it was cancelled.
-  bool Take(Printer& printer) {
-    for (int laps = 0; laps < 2; ++laps) {
-      LogItemList items;
-      uint32_t count = 0;  // no limit
-      const uint32_t from = position_;
-      const int rc = log_.ReadItems(items, &count, &position_);
-      if (rc == -1) return false;
-      if (from == 0 && !items.empty()) {
-        lapFirst_ = *items.front();
-        haveLapFirst_ = true;
-      }
-      printer.Add(items);
-      if (rc == -4) {
-        const int lap = log_.NewLapStarted(haveLapFirst_ ? &lapFirst_ : nullptr);
-        if (lap < 0) return false;
-        if (lap == 1) {
-          position_ = 0;
-          haveLapFirst_ = false;
-          continue;
-        }
-      } else if (rc == -3 && count == 0) {
-        const int moved = log_.Resync(&position_);
-        if (moved < 0) return false;
-        if (moved == 1) haveLapFirst_ = log_.FirstItem(lapFirst_) == 1;
-      }
-      break;
-    }
-    return true;
-  }
-
- private:
-  CLogFile& log_;
-  uint32_t position_;
-  bool haveLapFirst_;
-  LOGFILE_ITEM lapFirst_;
-};
+  return true;
+}
 
 }  // namespace
 
 int CommandLog(const StoreOptions& options, Args args) {
   bool ok = true;
-  std::string sinceText, event = CLogFile::kWrittenEventName;
+  std::string sinceText;
   const bool json = TakeFlag(args, "--json");
   const bool csv = TakeFlag(args, "--csv");
   const bool follow = TakeFlag(args, "--follow");
   const bool hasSince = TakeValue(args, "--since", sinceText, ok);
-  TakeValue(args, "--event", event, ok);
   if (!ok) return kVkFailed;
   if (!args.empty()) {
     Complain("log: unexpected argument \"" + args.front() + "\"");
@@ -183,9 +147,7 @@ int CommandLog(const StoreOptions& options, Args args) {
   // --path names the log here; the rule file's default means "not given".
   const std::string path = options.path == CRuleFile::DefaultPath() ? CLogFile::DefaultPath() : options.path;
 
-  // Left to the process end: destroying a log object drops a pending signal
-  // of the written event, which belongs to the front end's reader.
-  CLogFile& log = *new CLogFile(event.c_str());
+  CLogFile log(CLogFile::kNoEvent);
   DWORD error = 0;
   switch (OpenLogForReading(log, path, options.mapping, error)) {
     case OpenResult::Open: break;
@@ -199,16 +161,8 @@ int CommandLog(const StoreOptions& options, Args args) {
   log.SetCancelEvent(g_stop);
   if (follow) SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
 
-  // The whole view is copied under the Read mutex and read afterwards, so
-  // the engine waits no longer than the copy takes.
-  std::string view;
-  {
-    MutexLock lock(log.ReadMutex(), g_stop);
-    if (!lock.Owned()) return kVkOk;  // interrupted
-    view.assign(reinterpret_cast<const char*>(log.GetReadBase()), log.GetMaxSize() - LOG_HEADER_SIZE);
-  }
-  const LogHistory history = ReadLogHistory(reinterpret_cast<const uint8_t*>(view.data()), log.GetMaxSize());
-  view = std::string();
+  LogHistory history;
+  if (TakeLogHistory(log, history) != 0) return kVkOk;  // interrupted
   if (history.damaged > 0)
     Complain("log: " + path + ": skipped " + std::to_string(history.damaged) + " damaged place(s)");
 
@@ -221,11 +175,11 @@ int CommandLog(const StoreOptions& options, Args args) {
   }
   if (!follow) return kVkOk;
 
-  Follower follower(log, history);
-  const HANDLE waits[2] = {g_stop, log.WrittenEvent()};
+  CLogFollower follower(log);
+  follower.BeginAfter(history);
+  history = LogHistory();
   for (;;) {
-    const DWORD woke = WaitForMultipleObjects(waits[1] ? 2 : 1, waits, FALSE, kFollowPollMs);
-    if (woke == WAIT_OBJECT_0 || !follower.Take(printer)) break;
+    if (WaitForSingleObject(g_stop, kFollowPollMs) == WAIT_OBJECT_0 || !TakeNew(follower, printer)) break;
     if (!printer.Flush()) {
       Complain("log: writing the output failed");
       return kVkFailed;

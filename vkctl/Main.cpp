@@ -87,7 +87,7 @@ const Command kCommands[] = {
      "  \"*\" also covers everything below it (\"C:\\data\" covers\n"
      "  \"C:\\data\\a.doc\", not \"C:\\database\\a.doc\"); HKLM, HKCU, HKCR, HKU and\n"
      "  HKCC stand for the full registry root names.\n"},
-    {"log", CommandLog, " --json --csv --since --follow --event ",
+    {"log", CommandLog, " --json --csv --since --follow ",
      "usage: vkctl log [--json|--csv] [--since \"YYYY-MM-DD HH:MM:SS\"] [--follow]\n"
      "  Prints the records of the engine's log file (QX5.log in the system\n"
      "  directory; another with --path and --mapping), oldest first, read under\n"
@@ -101,9 +101,8 @@ const Command kCommands[] = {
      "          time,type,process,action,result,object, with the Log page's words.\n"
      "  --since keeps the records whose time is not earlier than TIME, and\n"
      "          those whose time cannot be read.\n"
-     "  --follow goes on printing records as the engine writes them, until\n"
-     "          Ctrl+C.\n"
-     "  --event NAME  the event the engine signals (default LogFileEventWritten).\n"
+     "  --follow goes on printing records as the engine writes them (it looks\n"
+     "          four times a second), until Ctrl+C.\n"
      "  Strings are UTF-8 (JSON, CSV); the text lines keep the system code page.\n"
      "  A missing or damaged log file: exit status 2 and one line saying so.\n"},
 };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "tests/core/CoreTestUtil.h"
 
 namespace {
@@ -97,6 +99,47 @@ TEST(LogHistory, DamagedPlacesAreSkipped) {
   EXPECT_TRUE(ReadLogHistory(nullptr, kSize).items.empty());
   std::vector<uint8_t> junk(kSize, 0x01);
   EXPECT_TRUE(ReadLogHistory(junk.data() + LOG_HEADER_SIZE, kSize).items.empty());
+}
+
+// A follower is lapped once the writer has begun a later lap and reached
+// the follower's position; without the lap's first record, only a later lap
+// over a log that had none before shows.
+TEST(LogHistory, AFollowerIsLappedOnceTheWriterReachesItInALaterLap) {
+  // 102-byte records: 0-29 fill the first lap, the second begins with 30.
+  struct Case {
+    const char* what;
+    int written;
+    uint32_t position;
+    bool lapFirst, olderLapKnown, lapped;
+  };
+  const Case cases[] = {
+      {"same lap", 10, 5 * 102, true, false, false},
+      {"later lap, writer behind", 35, 10 * 102, true, false, false},
+      {"later lap, writer at the follower", 40, 10 * 102, true, false, true},
+      {"later lap, writer past the follower", 41, 10 * 102, true, false, true},
+      {"first lap, nothing taken", 10, 0, false, false, false},
+      {"second lap, nothing taken", 35, 0, false, false, true},
+      {"second lap over an older one", 35, 0, false, true, false},
+  };
+  for (const Case& c : cases) {
+    WrittenLog log;
+    for (int i = 0; i < c.written; ++i) log.Append(i, 90);
+    LOGFILE_ITEM first;
+    first.type = 1;
+    first.action = 1;
+    first.text = log.records[0].text;
+    first.length = static_cast<uint32_t>(first.text.size());
+    EXPECT_EQ(c.lapped,
+              LogFollowerLapped(log.base(), kSize, c.position, c.lapFirst ? &first : nullptr, c.olderLapKnown))
+        << c.what;
+    EXPECT_EQ(c.written > 30, LogHasOlderLap(log.base(), kSize)) << c.what;
+    // The history says where each record lies.
+    const LogHistory h = ReadLogHistory(log.base(), kSize);
+    ASSERT_EQ(h.items.size(), h.positions.size());
+    for (size_t i = 0; i < h.items.size(); ++i)
+      EXPECT_EQ(0, std::memcmp(log.base() + h.positions[i] + LOG_RECORD_FIXED_SIZE, h.items[i]->text.data(),
+                               h.items[i]->length));
+  }
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "common/DialogDriver.h"
 #include "framework/Module.h"
 #include "log/DlgPageLog.h"
+#include "log/LogHistory.h"
 #include "log/LogText.h"
 #include "resource.h"
 #include "rules/SharedNames.h"
@@ -643,4 +644,82 @@ TEST(LogPage, OwnRecordsAreMatchedWithTheLettersOfTheSystemCodePage) {
   EXPECT_EQ(1, h.Rows());
   EXPECT_EQ("C:\\other.exe", h.Cell(0, 2));
   EXPECT_EQ(1u, h.TextLines().size());
+}
+
+namespace {
+
+// An icon lookup that holds the reader until the test lets it go.
+HANDLE g_lookupGate = nullptr;
+int HeldLookup(const std::string&) {
+  WaitForSingleObject(g_lookupGate, 60000);
+  return 0;
+}
+
+// Appends records in this process without signalling, as fast as memory
+// allows: the writer goes round the file while the reader waits.
+void Flood(const TempLog& t, int first, int count) {
+  CLogFile w(CLogFile::kNoEvent);
+  ASSERT_EQ(0, w.Open(t.path.c_str(), t.mapping.c_str(), LOG_FILE_SIZE, CMappedFile::kAccessReadWrite, false));
+  MutexLock wl(w.WriteMutex());
+  MutexLock rl(w.ReadMutex());
+  uint32_t pos = FindLogWritePosition(w.GetReadBase(), w.GetMaxSize());
+  for (int i = first; i < first + count; ++i)
+    pos = AppendLogRecord(w.GetReadBase(), w.GetMaxSize(), pos, TYPE_FILE, KIND_OPEN, Rec(i));
+}
+
+// The texts the log holds, oldest first.
+std::vector<std::string> LogHolds(const TempLog& t) {
+  const auto bytes = ReadFileBytes(t.path);
+  const LogHistory history = ReadLogHistory(bytes.data() + LOG_HEADER_SIZE, static_cast<uint32_t>(bytes.size()));
+  std::vector<std::string> texts;
+  for (const auto& item : history.items) texts.push_back("File, Read," + item->text);
+  return texts;
+}
+
+}  // namespace
+
+// A writer that goes round the whole file before the reader gets to its
+// records: what it wrote over is lost, but everything the log still holds
+// is taken, oldest first, once, and the reader goes on following. Lapped
+// before its first read (a flood right after the start) and in the middle
+// of following (the reader held up in a shell call).
+TEST(LogPage, ALappedReaderTakesWhatTheLogStillHoldsAndGoesOn) {
+  for (const bool midway : {false, true}) {
+    SCOPED_TRACE(midway ? "lapped while following" : "lapped before the first read");
+    PageHost h;
+    h.Start();
+    std::vector<std::string> expected;
+    if (midway) {
+      g_lookupGate = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+      CLogReadThread::SetIconLookup(&HeldLookup);
+      AppendRecords(h.log, {Rec(0)});
+      ASSERT_TRUE(PumpUntil([&] { return h.page->Reader().RecordsTaken() == 1; }, kWaitMs));
+      expected.push_back("File, Read," + Rec(0));
+    }
+    // More than a lap of the 5 MB file, all of it before the reader looks.
+    Flood(h.log, 1, 100000);
+    const std::vector<std::string> holds = LogHolds(h.log);
+    ASSERT_GT(holds.size(), 60000u);
+    ASSERT_LT(holds.size(), 100000u);
+    expected.insert(expected.end(), holds.begin(), holds.end());
+    if (midway) {
+      SetEvent(g_lookupGate);
+    } else {
+      AppendRecords(h.log, {});  // the writer's signal
+    }
+    ASSERT_TRUE(h.WaitLines(expected.size(), kWaitMs)) << h.TextLines().size() << " of " << expected.size();
+    // And it goes on from where the writer is.
+    AppendRecords(h.log, {Rec(200000)});
+    expected.push_back("File, Read," + Rec(200000));
+    EXPECT_TRUE(h.WaitLines(expected.size(), kWaitMs));
+    PumpUntil([] { return false; }, 300);
+    const std::vector<std::string> lines = h.TextLines();
+    ASSERT_EQ(expected.size(), lines.size());
+    for (size_t i = 0; i < lines.size(); ++i) ASSERT_EQ(expected[i], lines[i]) << i;
+    EXPECT_EQ(1u, h.page->Reader().Laps());
+    EXPECT_TRUE(h.page->StopReader());
+    CLogReadThread::SetIconLookup(nullptr);
+    if (g_lookupGate) CloseHandle(g_lookupGate);
+    g_lookupGate = nullptr;
+  }
 }
