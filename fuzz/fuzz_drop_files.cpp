@@ -6,15 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/FuzzCheck.h"
 #include "settings/DropFiles.h"
-
-namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DropFileList list;

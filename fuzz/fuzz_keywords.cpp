@@ -7,13 +7,10 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/FuzzCheck.h"
 #include "settings/Keywords.h"
 
 namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
 
 std::string LowerAscii(std::string_view s) {
   std::string out(s.substr(0, s.find('\0')));

@@ -10,15 +10,12 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/FuzzCheck.h"
 #include "log/LogCsv.h"
 #include "log/LogFields.h"
 #include "log/LogJson.h"
 
 namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
 
 // Reads one RFC 4180 field back.
 std::string UnquoteCsv(std::string_view field) {

@@ -6,15 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "fuzz/FuzzCheck.h"
 #include "log/LogHistory.h"
-
-namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < LOG_HEADER_SIZE || size > 0xFFFFFFFFu) return 0;

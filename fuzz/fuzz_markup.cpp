@@ -7,13 +7,10 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/FuzzCheck.h"
 #include "ui/markup/MarkupLayout.h"
 
 namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
 
 class Host : public IMarkupHost {
  public:

@@ -6,15 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "fuzz/FuzzCheck.h"
 #include "rules/RuleRecord.h"
-
-namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 0xFFFFFFFFu) return 0;

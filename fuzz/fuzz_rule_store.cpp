@@ -10,13 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/FuzzCheck.h"
 #include "rules/RuleStoreCore.h"
 
 namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
 
 std::set<std::string> Keys(const RuleList& rules) {
   std::set<std::string> keys;
