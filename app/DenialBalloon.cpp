@@ -5,24 +5,16 @@
 #include <algorithm>
 
 #include "settings/Settings.h"
+#include "ui/ListCtrlStyled.h"
 #include "ui/SystemTray.h"
 
 namespace {
 
-std::string ListText(HWND list, int row, int column) {
-  char buf[LOG_TEXT_BUFFER + 1] = {};
-  LVITEMA item{};
-  item.iSubItem = column;
-  item.pszText = buf;
-  item.cchTextMax = sizeof buf;
-  SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-  return buf;
-}
-
 // The Log page's columns that identify a record's row.
 bool RowShows(HWND list, int row, const LogRecordFields& record) {
-  return ListText(list, row, 0) == record.time && ListText(list, row, 2) == record.process &&
-         ListText(list, row, 4) == record.object;
+  return CListCtrlStyled::CellText(list, row, 0) == record.time &&
+         CListCtrlStyled::CellText(list, row, 2) == record.process &&
+         CListCtrlStyled::CellText(list, row, 4) == record.object;
 }
 
 }  // namespace

@@ -22,16 +22,6 @@ constexpr ColumnDef kColumns[] = {
     {IDS_LOGCOL_ACTION, 130}, {IDS_LOGCOL_DETAIL, 400},
 };
 
-std::string ListText(HWND list, int row, int column) {
-  char buf[LOG_TEXT_BUFFER + 1] = {};
-  LVITEMA item{};
-  item.iSubItem = column;
-  item.pszText = buf;
-  item.cchTextMax = sizeof buf;
-  SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-  return buf;
-}
-
 void StartExplorer(const std::string& parameters) {
   ShellExecuteA(nullptr, "Open", "Explorer.exe", parameters.c_str(), nullptr, SW_SHOWNORMAL);
 }
@@ -177,8 +167,8 @@ bool CDlgPageLog::OnNotify(NMHDR* header, LRESULT& result) {
 void CDlgPageLog::OnDoubleClick() {
   const int row = ListView_GetNextItem(list_, -1, LVNI_SELECTED);
   if (row < 0) return;
-  const std::string process = ListText(list_, row, 2);
-  const std::string detail = ExplorerSelectPath(ListText(list_, row, 4));
+  const std::string process = list_.CellText(row, 2);
+  const std::string detail = ExplorerSelectPath(list_.CellText(row, 4));
   std::string format = LoadStr(IDS_SELECT_IN_EXPLORER);
   if (format.empty()) format = "Press Yes to select file %s in explorer,\nPress No to select %s";
   std::string text(format.size() + process.size() + detail.size() + 16, '\0');

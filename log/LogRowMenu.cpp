@@ -1,4 +1,5 @@
 #include "log/LogRowMenu.h"
+#include "framework/CodePage.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -109,20 +110,6 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes, DWORD& er
 
 }  // namespace
 
-bool AnsiTextToUtf8(std::string_view in, std::string& out) {
-  out.clear();
-  if (in.empty()) return true;
-  const int wn = MultiByteToWideChar(CP_ACP, 0, in.data(), static_cast<int>(in.size()), nullptr, 0);
-  if (wn <= 0) return false;
-  std::wstring wide(static_cast<size_t>(wn), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, in.data(), static_cast<int>(in.size()), wide.data(), wn);
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wn, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return false;
-  out.assign(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wn, out.data(), n, nullptr, nullptr);
-  return true;
-}
-
 CLogRowMenu::CLogRowMenu(HWND page, CListCtrlStyled& list) : page_(page), list_(list) {
   dialogs_.message = [](HWND owner, const std::string& text, UINT style) { return AppMessageBox(owner, text, style); };
   dialogs_.askFindText = &AskFindText;
@@ -144,15 +131,7 @@ std::vector<int> CLogRowMenu::SelectedRows() const {
   return rows;
 }
 
-std::string CLogRowMenu::Cell(int row, int column) const {
-  char buf[LOG_TEXT_BUFFER + 1] = {};
-  LVITEMA item{};
-  item.iSubItem = column;
-  item.pszText = buf;
-  item.cchTextMax = sizeof buf;
-  SendMessageA(list_.GetSafeHwnd(), LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-  return buf;
-}
+std::string CLogRowMenu::Cell(int row, int column) const { return list_.CellText(row, column); }
 
 bool CLogRowMenu::RecordOf(int row, LogRecordFields& record) const {
   const LPARAM data = list_.GetRowData(row);
@@ -398,7 +377,7 @@ void CLogRowMenu::Export() {
   log.CloseLog(0);
   if (reason.empty()) {
     std::string csv = LogCsvHeader();
-    for (const auto& item : history.items) csv += LogCsvLine(SplitLogRecord(*item), &AnsiTextToUtf8);
+    for (const auto& item : history.items) csv += LogCsvLine(SplitLogRecord(*item), &AnsiToUtf8);
     DWORD error = 0;
     if (!WriteWholeFile(target, csv, error)) reason = SystemErrorText(error);
   }

@@ -97,6 +97,3 @@ class CLogRowMenu {
   std::string logPath_;
   std::string logMapping_;
 };
-
-// The text of a system code page in UTF-8 (false when it cannot be read).
-bool AnsiTextToUtf8(std::string_view in, std::string& out);

@@ -251,6 +251,16 @@ bool CListCtrlStyled::SetCellImage(int row, int column, int image) {
   return ok;
 }
 
+std::string CListCtrlStyled::CellText(HWND list, int row, int column) {
+  char buf[1024] = {};
+  LVITEMA item{};
+  item.iSubItem = column;
+  item.pszText = buf;
+  item.cchTextMax = sizeof buf;
+  SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  return buf;
+}
+
 bool CListCtrlStyled::SetCellText(int row, int column, const char* text) {
   bool ok = false;
   OnOwnerThread([&] {

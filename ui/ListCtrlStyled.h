@@ -23,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "framework/Window.h"
@@ -87,6 +88,9 @@ class CListCtrlStyled : public CWindow {
   void SetRowTextColour(int row, COLORREF colour, bool redraw = true);
   bool SetCellImage(int row, int column, int image);
   bool SetCellText(int row, int column, const char* text);
+  // A cell's text (of this list, or of any report-view list).
+  std::string CellText(int row, int column) const { return CellText(m_hWnd, row, column); }
+  static std::string CellText(HWND list, int row, int column);
   // Styles that the Log page does not use, complete for other users.
   void SetCellStyle(int row, int column, uint32_t flags, COLORREF text, COLORREF back, bool redraw = true);
   void SetColumnStyle(int column, uint32_t flags, COLORREF text, COLORREF back);

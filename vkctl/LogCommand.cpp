@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "framework/CodePage.h"
 #include "framework/Handle.h"
 #include "log/LogCsv.h"
 #include "log/LogFields.h"
@@ -26,8 +27,6 @@ namespace {
 constexpr DWORD kFollowPollMs = 250;
 
 enum class Format { Text, Json, Csv };
-
-bool ToUtf8(std::string_view in, std::string& out) { return AnsiToUtf8(std::string(in), out); }
 
 enum class OpenResult { Open, Missing, Damaged, Failed };
 
@@ -86,8 +85,8 @@ class Printer {
     if (since_ && !LogRecordNotBefore(fields, sinceTime_)) return;
     switch (format_) {
       case Format::Text: out_ += TextLogLine(item); break;
-      case Format::Json: out_ += LogJsonLine(fields, &ToUtf8); break;
-      case Format::Csv: out_ += LogCsvLine(fields, &ToUtf8); break;
+      case Format::Json: out_ += LogJsonLine(fields, &AnsiToUtf8); break;
+      case Format::Csv: out_ += LogCsvLine(fields, &AnsiToUtf8); break;
     }
     if (out_.size() >= 64 * 1024) Flush();
   }

@@ -179,38 +179,3 @@ int ChangeStore(const StoreOptions& options, const RuleChange& change, const std
   if (written) NotifyFrontEnd(options);
   return kVkOk;
 }
-
-bool AnsiToUtf8(const std::string& in, std::string& out) {
-  if (in.empty()) {
-    out.clear();
-    return true;
-  }
-  const int wn = MultiByteToWideChar(CP_ACP, 0, in.data(), static_cast<int>(in.size()), nullptr, 0);
-  if (wn <= 0) return false;
-  std::wstring wide(static_cast<size_t>(wn), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, in.data(), static_cast<int>(in.size()), wide.data(), wn);
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wn, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return false;
-  std::string text(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wn, text.data(), n, nullptr, nullptr);
-  out = std::move(text);
-  return true;
-}
-
-bool Utf8ToAnsi(const std::string& in, std::string& out) {
-  if (in.empty()) {
-    out.clear();
-    return true;
-  }
-  const int wn = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()), nullptr, 0);
-  if (wn <= 0) return false;
-  std::wstring wide(static_cast<size_t>(wn), L'\0');
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()), wide.data(), wn);
-  BOOL usedDefault = FALSE;
-  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wn, nullptr, 0, nullptr, &usedDefault);
-  if (n <= 0 || usedDefault) return false;
-  std::string text(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wn, text.data(), n, nullptr, nullptr);
-  out = std::move(text);
-  return true;
-}

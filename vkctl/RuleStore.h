@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "framework/CodePage.h"
 #include "rules/RuleRecord.h"
 
 // vkctl's exit codes.
@@ -49,8 +50,3 @@ using RuleChange = std::function<ChangeResult(RuleList& rules)>;
 // more line when it was busy and shows the change only later). Returns the
 // exit code.
 int ChangeStore(const StoreOptions& options, const RuleChange& change, const std::function<void()>& report);
-
-// Converts between the system code page and UTF-8. False when the text
-// cannot be converted (then out is unchanged).
-bool AnsiToUtf8(const std::string& in, std::string& out);
-bool Utf8ToAnsi(const std::string& in, std::string& out);
