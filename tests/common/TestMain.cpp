@@ -11,6 +11,11 @@
 #include "framework/Module.h"
 
 int main(int argc, char** argv) {
+  // Tells tools/wine-test.sh that Wine started the program.
+  char started[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableA("VK_TEST_STARTED", started, sizeof started);
+  if (length > 0 && length < sizeof started)
+    CloseHandle(CreateFileA(started, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   SetAppInstance(GetModuleHandleA(nullptr));
   OleInitialize(nullptr);
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_TAB_CLASSES |
