@@ -171,6 +171,7 @@ void CLogReadThread::Body() {
   // that holds nothing yet has none.
   LOGFILE_ITEM held;
   bool backlog = p.logFile->FirstItem(held) == 1;
+  backlogNoted_ = true;
 
   // The writer's first signal; the reader polls on its own after it.
   UniqueHandle written(OpenSharedEvent(p.logFile->EventName()).handle);

@@ -119,6 +119,9 @@ class CLogReadThread : public CBaseThread {
   uint64_t Resyncs() const { return resyncs_.load(); }
   // Times the writer went round past the reader.
   uint64_t Laps() const { return laps_.load(); }
+  // Whether the reader has noted what the log held when it started (its
+  // backlog): records written from then on are new ones.
+  bool BacklogNoted() const { return backlogNoted_.load(); }
 
  protected:
   int Run() override;
@@ -169,6 +172,7 @@ class CLogReadThread : public CBaseThread {
   std::atomic<uint64_t> resyncs_{0};
   std::atomic<ILogRecordObserver*> observer_{nullptr};
   std::atomic<uint64_t> laps_{0};
+  std::atomic<bool> backlogNoted_{false};
   std::unique_ptr<CLogFollower> follower_;
 
   friend class CDlgPageLog;

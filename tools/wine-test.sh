@@ -22,13 +22,13 @@ fi
 # Now and then Wine's loader fails to start a program at all (it could not
 # reserve the program's address space, and says nothing with
 # WINEDEBUG=-all): the case fails in a few milliseconds without a line of
-# output. The test programs create the file VK_TEST_STARTED names as their
+# output. The test programs create the file VARNOKEL_TEST_STARTED names as their
 # first step, so a program that never started is told from one that ran and
 # failed; only the first is started once more. (Z: is the Unix root in
 # every Wine prefix.)
 marker=$(mktemp -u "${TMPDIR:-/tmp}/vk-started.XXXXXX")
-VK_TEST_STARTED="Z:$(printf '%s' "$marker" | tr / '\\')"
-export VK_TEST_STARTED
+VARNOKEL_TEST_STARTED="Z:$(printf '%s' "$marker" | tr / '\\')"
+export VARNOKEL_TEST_STARTED
 for try in 1 2; do
   wine "$@"
   rc=$?

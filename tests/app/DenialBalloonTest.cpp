@@ -119,6 +119,7 @@ TEST_F(DenialBalloonTest, NothingIsShownWithoutTheIconOrWithTheSwitchOff) {
   ASSERT_TRUE(page->Create(frame));
   tray.HideTrayIcon();  // the main window is open
   // An empty log at start has no backlog: this is a new denial.
+  ASSERT_TRUE(PumpUntil([&] { return page->Reader().BacklogNoted(); }, 30000));
   Write({Denied("C:\\Tools\\a.exe", "C:\\d\\a.txt")}, 1);
   EXPECT_EQ(0, balloon.Shown().row) << "taken as a new denial";
   EXPECT_TRUE(g_balloons.empty());

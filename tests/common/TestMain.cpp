@@ -13,7 +13,7 @@
 int main(int argc, char** argv) {
   // Tells tools/wine-test.sh that Wine started the program.
   char started[MAX_PATH];
-  const DWORD length = GetEnvironmentVariableA("VK_TEST_STARTED", started, sizeof started);
+  const DWORD length = GetEnvironmentVariableA("VARNOKEL_TEST_STARTED", started, sizeof started);
   if (length > 0 && length < sizeof started)
     CloseHandle(CreateFileA(started, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   SetAppInstance(GetModuleHandleA(nullptr));
