@@ -64,7 +64,7 @@ core_and_fuzz() {
 
 windows() {
   echo "== Windows tests (x86_64, Wine, $VK_WINE_SLOTS at a time)"
-  tools/wine-suite.sh
+  tools/wine-suite.sh --batches
 }
 
 installer() {
@@ -79,8 +79,8 @@ start() {
   pid[$1]=$!
 }
 built() {
-  echo "== Building the $1 tree"
-  tools/build.sh "$1" || { failed+=("build $1"); return 1; }
+  echo "== Building the $1 tree${2:+ (${*:2})}"
+  tools/build.sh "$@" || { failed+=("build $1"); return 1; }
 }
 prefixes_made() {
   wait $prefixes || { cat "$logs/prefixes.log"; failed+=("Wine prefixes"); return 1; }
@@ -90,7 +90,9 @@ prefixes_made() {
 # and are shown.
 if built win64 && prefixes_made; then start windows; fi
 if built native; then start core_and_fuzz; fi
-if built win32 && [ -n "${pid[windows]:-}" ]; then start installer; fi
+# The i686 tree: the programs its package ships (the rest of the code
+# compiles in the win64 tree; i686 programs cannot run here).
+if built win32 Varnokel XCrashReport vkctl && [ -n "${pid[windows]:-}" ]; then start installer; fi
 
 for job in core_and_fuzz installer windows; do
   [ -n "${pid[$job]:-}" ] || continue

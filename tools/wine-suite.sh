@@ -6,10 +6,18 @@
 # no two cases use one prefix at the same time (tools/wine-test.sh picks the
 # prefix CTest gives a case). Arguments go to ctest, e.g.
 #   tools/wine-suite.sh -R 'settings\.'
-# and the exit code is ctest's.
+# and the exit code is ctest's. With --batches (make test) it runs every
+# case, in batches of a program's cases (CTest label batch) rather than one
+# process a case, and ends with the number of cases that passed and failed.
 #   VK_WINE_SLOTS=N   number of prefixes, cases at a time (default 3)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+batches=
+if [ "${1:-}" = --batches ]; then
+  batches=1
+  shift
+  set -- -L '^batch$' "$@"
+fi
 out=$(realpath -m "${VK_BUILD:-build}")
 slots=${VK_WINE_SLOTS:-3}
 [[ "$slots" =~ ^[1-9][0-9]*$ ]] || { echo "wine-suite: VK_WINE_SLOTS must be a number, not '$slots'" >&2; exit 2; }
@@ -32,4 +40,11 @@ export WINEPREFIX=$dir/s0 VK_WINE_SLOT_DIR=$dir
 set +e
 ctest --test-dir "$out/win64" --resource-spec-file "$spec" -j "$slots" --output-on-failure "$@"
 rc=$?
+if [ -n "$batches" ]; then
+  # GoogleTest's own count, from every batch's output.
+  awk '/^\[  PASSED  \] [0-9]+ test/ { passed += $4 }
+       /^\[  FAILED  \] [0-9]+ test/ { failed += $4 }
+       END { printf "Windows cases: %d passed, %d failed\n", passed, failed }' \
+    "$out/win64/Testing/Temporary/LastTest.log"
+fi
 exit $rc
