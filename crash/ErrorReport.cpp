@@ -336,6 +336,10 @@ void WriteMiniDump(HANDLE file, EXCEPTION_POINTERS* info) {
   exception.ThreadId = GetCurrentThreadId();
   exception.ExceptionPointers = info;
   exception.ClientPointers = FALSE;
+  // A dump needs the module list, not the modules' symbols: without this
+  // the symbol handler reads every module's debug information first, work
+  // (and code) that a faulted process is better spared.
+  SymSetOptions(SymGetOptions() | SYMOPT_DEFERRED_LOADS);
   // The dump walks every thread of the process; one that starts or ends
   // meanwhile can make it fail. A second try starts the file again.
   for (int attempt = 0; attempt < 2; ++attempt) {

@@ -2,26 +2,27 @@
 # Checks the code's layout (.clang-format), builds everything and runs every
 # test: the core natively under ASan/UBSan, each fuzz target for a fixed
 # time, the installer packages (built from the same trees, x64 tested in a
-# Wine prefix of its own) and the Windows tests under Wine, one CTest test
-# per GoogleTest case, so that the run ends with CTest's count of cases.
+# Wine prefix of its own) and the Windows tests under Wine, in batches of a
+# test program's cases, so that the run ends with the count of cases.
 #
 # Each test job starts as soon as the tree it needs is built, and runs while
 # the next tree builds (the machine has few cores, and much of the Windows
 # tests' time is spent waiting). The Windows tests take longest, so their
 # tree comes first:
-#   win64 tree  -> the Windows tests, several at a time, each in a Wine
-#                  prefix of its own (tools/wine-suite.sh)
+#   win64 tree  -> the Windows tests, several batches at a time, each in a
+#                  Wine prefix of its own (tools/wine-suite.sh), and the
+#                  installer test
 #   native tree -> core tests, then the fuzz targets
-#   win32 tree  -> the installer packages and their test
+#   win32 tree  -> the x86 package (the programs it ships only)
 # The Wine prefixes are made meanwhile. Each job writes its log to
 # build/test-logs/; the logs are shown in that order when the jobs end, the
 # Windows tests' last. The exit code is non-zero when any job failed.
-#   FUZZ_SECONDS   time per fuzz target (default 10)
-#   VK_WINE_SLOTS  Windows test cases at a time (default 3)
+#   FUZZ_SECONDS   time per fuzz target (default 5)
+#   VK_WINE_SLOTS  Windows test batches at a time (default 3)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-FUZZ_SECONDS=${FUZZ_SECONDS:-10}
+FUZZ_SECONDS=${FUZZ_SECONDS:-5}
 export VK_WINE_SLOTS=${VK_WINE_SLOTS:-3}
 logs=$root/build/test-logs
 
@@ -68,8 +69,8 @@ windows() {
 }
 
 installer() {
-  echo "== Installer packages (x64 installed, upgraded and removed under Wine)"
-  tools/package.sh --no-build && tools/package-test.sh || { echo "Installer test FAILED"; return 1; }
+  echo "== Installer package (x64 installed, upgraded and removed under Wine)"
+  tools/package-test.sh || { echo "Installer test FAILED"; return 1; }
 }
 
 failed=()
@@ -88,11 +89,18 @@ prefixes_made() {
 
 # A failed build skips the jobs that need its tree; the others still end
 # and are shown.
-if built win64 && prefixes_made; then start windows; fi
+if built win64 && prefixes_made; then
+  start windows
+  start installer
+fi
 if built native; then start core_and_fuzz; fi
 # The i686 tree: the programs its package ships (the rest of the code
-# compiles in the win64 tree; i686 programs cannot run here).
-if built win32 Varnokel XCrashReport vkctl && [ -n "${pid[windows]:-}" ]; then start installer; fi
+# compiles in the win64 tree; i686 programs cannot run here), and the
+# package.
+if built win32 Varnokel XCrashReport vkctl; then
+  echo "== Installer package (x86)"
+  tools/package.sh --no-build x86 || failed+=("package x86")
+fi
 
 for job in core_and_fuzz installer windows; do
   [ -n "${pid[$job]:-}" ] || continue

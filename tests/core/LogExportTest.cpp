@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "LogItem.h"
 #include "log/LogCsv.h"
 #include "log/LogFields.h"
 #include "rules/RuleRecord.h"
@@ -7,12 +8,7 @@
 namespace {
 
 LogRecordFields Fields(uint32_t type, uint32_t action, std::string text) {
-  LOGFILE_ITEM item;
-  item.type = type;
-  item.action = action;
-  item.length = static_cast<uint32_t>(text.size());
-  item.text = std::move(text);
-  return SplitLogRecord(item);
+  return SplitLogRecord(LogItem(type, action, std::move(text)));
 }
 
 // A code page that refuses every byte beyond ASCII.

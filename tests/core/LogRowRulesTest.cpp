@@ -2,29 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include "LogItem.h"
 #include "MatchCases.h"
 #include "rules/RuleSet.h"
 
 namespace {
 
-RuleList CaseRules() {
-  RuleList rules;
-  for (const auto& r : matchcases::kRules)
-    rules.push_back(MakeRule(r.source, r.dest, r.type, r.kinds, RULE_MODE_NORMAL));
-  return rules;
-}
-
 LogAccess AccessOf(uint32_t type, uint32_t action, const std::string& text) {
-  LOGFILE_ITEM item;
-  item.type = type;
-  item.action = action;
-  item.text = text;
-  item.length = static_cast<uint32_t>(text.size());
-  return LogAccessOf(SplitLogRecord(item));
+  return LogAccessOf(SplitLogRecord(LogItem(type, action, text)));
 }
 
 TEST(LogRowRules, ARowFindsTheRulesThatDecideItsAccess) {
-  const RuleList rules = CaseRules();
+  const RuleList rules = matchcases::CaseRules();
   struct Case {
     uint32_t type, action;
     const char* text;
@@ -56,7 +45,7 @@ TEST(LogRowRules, ARowFindsTheRulesThatDecideItsAccess) {
 }
 
 TEST(LogRowRules, AllowTakesExactlyTheRowsKindsOutOfTheMatchingRules) {
-  RuleList rules = CaseRules();
+  RuleList rules = matchcases::CaseRules();
   // Rule 0 denies copy, rule 12 copy and delete, rule 13 open: a row of open
   // and copy on C:\data\a.doc matches all three.
   const LogAccess access = AccessOf(TYPE_FILE, KIND_OPEN | KIND_COPY, "t,C:\\x.exe,Denied : C:\\data\\a.doc");
@@ -69,7 +58,7 @@ TEST(LogRowRules, AllowTakesExactlyTheRowsKindsOutOfTheMatchingRules) {
     EXPECT_EQ(after[i], changed[i].kindsAfter);
   }
   // Nothing else changed: no other rule, no other field, not the order.
-  const RuleList original = CaseRules();
+  const RuleList original = matchcases::CaseRules();
   ASSERT_EQ(original.size(), rules.size());
   auto a = original.begin();
   size_t i = 0;

@@ -2,18 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "LogItem.h"
 #include "rules/RuleRecord.h"
 
 namespace {
-
-LOGFILE_ITEM Item(uint32_t type, uint32_t action, std::string text) {
-  LOGFILE_ITEM item;
-  item.type = type;
-  item.action = action;
-  item.length = static_cast<uint32_t>(text.size());
-  item.text = std::move(text);
-  return item;
-}
 
 TEST(LogNames, TypeNamesJoinInBitOrder) {
   EXPECT_EQ("", TypeName(0));
@@ -35,10 +27,11 @@ TEST(LogNames, ActionTextAppendsNamesToThePrefix) {
 }
 
 TEST(LogNames, TextLogLines) {
-  EXPECT_EQ("File, Read,12:00,C:\\p.exe,Denied : C:\\f\n", TextLogLine(Item(1, 1, "12:00,C:\\p.exe,Denied : C:\\f")));
-  EXPECT_EQ("File,,t\n", TextLogLine(Item(1, 0, "t")));
-  EXPECT_EQ("Registry System, Modify Delete,k\n", TextLogLine(Item(10, 0x12, "k")));
-  EXPECT_EQ(",,ab\n", TextLogLine(Item(0, 0, std::string("ab\0cd", 5))));
+  EXPECT_EQ("File, Read,12:00,C:\\p.exe,Denied : C:\\f\n",
+            TextLogLine(LogItem(1, 1, "12:00,C:\\p.exe,Denied : C:\\f")));
+  EXPECT_EQ("File,,t\n", TextLogLine(LogItem(1, 0, "t")));
+  EXPECT_EQ("Registry System, Modify Delete,k\n", TextLogLine(LogItem(10, 0x12, "k")));
+  EXPECT_EQ(",,ab\n", TextLogLine(LogItem(0, 0, std::string("ab\0cd", 5))));
 }
 
 TEST(LogSplit, CompleteRecord) {

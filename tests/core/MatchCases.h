@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "rules/RuleRecord.h"
+#include "rules/RuleSet.h"
 
 namespace matchcases {
 
@@ -37,6 +38,13 @@ inline const CaseRule kRules[] = {
     /* 12 */ {TYPE_FILE | TYPE_SYSTEM, KIND_COPY | KIND_DELETE, "*", "C:\\data\\a.doc"},
     /* 13 */ {TYPE_FILE, KIND_OPEN, "*", "C:\\"},
 };
+
+// kRules as a rule list.
+inline RuleList CaseRules() {
+  RuleList rules;
+  for (const auto& r : kRules) rules.push_back(MakeRule(r.source, r.dest, r.type, r.kinds, RULE_MODE_NORMAL));
+  return rules;
+}
 
 struct Case {
   const char* process;

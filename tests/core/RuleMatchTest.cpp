@@ -6,15 +6,8 @@
 
 namespace {
 
-RuleList CaseRules() {
-  RuleList rules;
-  for (const auto& r : matchcases::kRules)
-    rules.push_back(MakeRule(r.source, r.dest, r.type, r.kinds, RULE_MODE_NORMAL));
-  return rules;
-}
-
 TEST(RuleMatch, TableOfAccessesGivesExactlyTheDenyingRulesInOrder) {
-  const RuleList rules = CaseRules();
+  const RuleList rules = matchcases::CaseRules();
   for (const auto& c : matchcases::kCases) {
     AccessQuery q{c.process, c.object, c.kind, c.registry ? AccessObject::Registry : AccessObject::File};
     EXPECT_EQ(c.denying, MatchRules(rules, q)) << c.process << " " << c.object << " kind " << c.kind;
@@ -22,7 +15,7 @@ TEST(RuleMatch, TableOfAccessesGivesExactlyTheDenyingRulesInOrder) {
 }
 
 TEST(RuleMatch, AnyOfSeveralAskedKindsIsEnough) {
-  const RuleList rules = CaseRules();
+  const RuleList rules = matchcases::CaseRules();
   AccessQuery q{"x.exe", "E:\\a", KIND_OPEN | KIND_MODIFY, AccessObject::File};
   EXPECT_EQ((std::vector<size_t>{3}), MatchRules(rules, q));
   q.kinds = 0;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "FullRuleSet.h"
 #include "rules/SharedNames.h"
 
 namespace {
@@ -80,17 +81,6 @@ TEST(MergePendingChange, TheChangeGoesOntoTheRulesTheFileHoldsNow) {
   }
 }
 
-// 1018 records of 100 bytes leave 49 bytes before the reserve.
-RuleList FullSet() {
-  RuleList rules;
-  for (int i = 0; i < 1018; ++i) {
-    std::string dest = "C:\\" + std::to_string(100000 + i);
-    dest.resize(79, 'x');
-    rules.push_back(MakeRule("*", dest, TYPE_FILE, KIND_OPEN, RULE_MODE_NORMAL));
-  }
-  return rules;
-}
-
 struct View {
   std::vector<uint8_t> bytes = std::vector<uint8_t>(RULE_FILE_SIZE, 0);
   uint8_t* data() { return bytes.data() + RULE_FILE_HEADER_SIZE; }
@@ -127,7 +117,7 @@ TEST(SaveRulesOntoView, WritesMergesOrRefusesAndNeverCutsTheSet) {
   EXPECT_EQ(RuleSetBytes(view.Get()), out.usedSize);
 
   // A full file: one more rule is refused whole, the file stays as it was.
-  const RuleList full = FullSet();
+  const RuleList full = FullRuleSet();
   view.Put(full);
   const std::vector<uint8_t> before = view.bytes;
   RuleList more = CopyRules(full);

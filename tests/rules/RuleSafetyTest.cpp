@@ -13,6 +13,7 @@
 
 #include "common/DialogDriver.h"
 #include "common/TestSupport.h"
+#include "core/FullRuleSet.h"
 #include "rules/FilePageFixture.h"
 #include "rules/RuleFileCheck.h"
 #include "rules/SharedNames.h"
@@ -352,17 +353,6 @@ TEST(RuleSafety, ARequestDuringTheFinalWriteRunsOnceAfterIt) {
 
 namespace {
 
-// 1018 rules of 100 bytes: 49 bytes are left before the reserve.
-RuleList FullSet() {
-  RuleList rules;
-  for (int i = 0; i < 1018; ++i) {
-    std::string dest = "C:\\full\\" + std::to_string(100000 + i);
-    dest.resize(79, 'x');
-    rules.push_back(MakeRule("*", dest, TYPE_FILE, KIND_OPEN, RULE_MODE_NORMAL));
-  }
-  return rules;
-}
-
 // Counts the progress windows that come up over a page.
 struct ProgressWindows {
   static inline HWND page = nullptr;
@@ -461,7 +451,7 @@ TEST(RuleSafety, AFileOfZerosIsANewEmptyRuleFile) {
 // told once how full the file is.
 TEST(RuleSafety, AChangeThatDoesNotFitIsNotMadeAndTheUserIsTold) {
   PageFixture f;
-  ASSERT_TRUE(f.SeedRules(FullSet()));
+  ASSERT_TRUE(f.SeedRules(FullRuleSet()));
   std::vector<std::string> told;
   f.page->SetNotifier([&](HWND, const std::string& text) { told.push_back(text); });
   ASSERT_TRUE(f.Create());

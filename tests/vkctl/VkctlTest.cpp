@@ -29,13 +29,6 @@ std::string Quote(const std::string& s) {
   return "\"" + s + std::string(trailing, '\\') + "\"";
 }
 
-RuleList CaseRules() {
-  RuleList rules;
-  for (const auto& r : matchcases::kRules)
-    rules.push_back(MakeRule(r.source, r.dest, r.type, r.kinds, RULE_MODE_NORMAL));
-  return rules;
-}
-
 const char* KindWord(uint32_t bit) {
   for (const KindName& k : kKindNames)
     if (k.bit == bit) return k.name;
@@ -44,7 +37,7 @@ const char* KindWord(uint32_t bit) {
 
 TEST(VkctlTest, AgreesWithTheEngineStandInOnTheTableOfCases) {
   TempRules t("vkmatch");
-  t.Write(CaseRules());
+  t.Write(matchcases::CaseRules());
   const std::string logPath = t.dir + "\\QX5.log";
   const std::string logMapping = UniqueMapping("vkmatchlog");
   const std::string event = UniqueMapping("vkmatchevent");
@@ -81,7 +74,7 @@ TEST(VkctlTest, AgreesWithTheEngineStandInOnTheTableOfCases) {
   uint32_t count = 0, pos = 0;
   log.ReadItems(items, &count, &pos);
   ASSERT_EQ(matchcases::kCases.size(), items.size());
-  const RuleList rules = CaseRules();
+  const RuleList rules = matchcases::CaseRules();
   for (size_t i = 0; i < items.size(); ++i) {
     const auto& c = matchcases::kCases[i];
     const LogTextParts parts = SplitLogText(items[i]->text);
