@@ -22,12 +22,6 @@ using namespace logtest;
 
 namespace {
 
-std::atomic<int> g_stuck{0};
-int StuckLookup(const std::string&) {
-  ++g_stuck;
-  for (;;) Sleep(INFINITE);
-}
-
 // The values of the settings key, put back as they were when it goes.
 class SettingsSnapshot {
  public:
@@ -97,7 +91,7 @@ class ExitWindow : public CQX5Dlg {
 TEST(LogExit, ExitEndsInSecondsWithAStuckReaderAndWritesRulesAndSettings) {
   SettingsSnapshot snapshot;
   CDlgNotify::SetTickPeriod(100);
-  g_stuck = 0;
+  g_stuckLookups = 0;
   CLogReadThread::SetIconLookup(&StuckLookup);
   const uint32_t savedColour = g_clrRun;
   const uint32_t chosen = 0x00123456;
@@ -114,8 +108,8 @@ TEST(LogExit, ExitEndsInSecondsWithAStuckReaderAndWritesRulesAndSettings) {
       if (RunSim("log " + dlg.log.SimArgs() +
                  " --type 1 --action 4 --text \"2026-12-07 10:15:02,\\\\server\\a.exe,Denied : C:\\b.exe\"") != 0)
         return;
-      for (int i = 0; i < 200 && g_stuck == 0; ++i) Sleep(50);
-      if (g_stuck == 0) return;
+      for (int i = 0; i < 200 && g_stuckLookups == 0; ++i) Sleep(50);
+      if (g_stuckLookups == 0) return;
       g_clrRun = chosen;
       driverOk = true;
       exitAsked = GetTickCount();

@@ -522,14 +522,6 @@ TEST(LogPage, AChainUpToTheReserveWithoutAWrapIsTakenOnce) {
 
 namespace {
 
-// An icon lookup that never returns: the reader stuck in a shell call that
-// its quit event cannot reach (a process on a network path).
-std::atomic<int> g_stuckLookups{0};
-int StuckLookup(const std::string&) {
-  ++g_stuckLookups;
-  for (;;) Sleep(INFINITE);
-}
-
 struct StuckIcons {
   StuckIcons() {
     g_stuckLookups = 0;

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -66,6 +67,14 @@ inline DWORD RunSim(const std::string& args, const std::string& outFile = "", DW
   testsupport::Process p;
   if (!testsupport::StartHelper(p, "engine-sim.exe", args, outFile)) return ~0u;
   return p.Wait(ms);
+}
+
+// An icon lookup that never returns: the reader stuck in a shell call that
+// its quit event cannot reach (a process on a network path).
+inline std::atomic<int> g_stuckLookups{0};
+inline int StuckLookup(const std::string&) {
+  ++g_stuckLookups;
+  for (;;) Sleep(INFINITE);
 }
 
 inline std::string ReadText(const std::string& path) {

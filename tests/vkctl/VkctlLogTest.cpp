@@ -182,12 +182,9 @@ TEST(VkctlLog, FollowPrintsEachNewRecordOnceAcrossALapUntilCtrlC) {
   // follower looked by itself.
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(log.file.WrittenEvent(), 0));
 
-  FreeConsole();
-  ASSERT_TRUE(AttachConsole(pi.dwProcessId)) << GetLastError();
-  SetConsoleCtrlHandler(nullptr, TRUE);  // this process ignores the Ctrl+C
-  const BOOL sent = GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
-  FreeConsole();
-  ASSERT_TRUE(sent);
+  Process ctrlC;
+  ASSERT_TRUE(StartHelper(ctrlC, "ctrl_c.exe", std::to_string(pi.dwProcessId)));
+  ASSERT_EQ(0u, ctrlC.Wait(30000)) << "Ctrl+C not sent";
   EXPECT_EQ(0u, process.Wait(30000));
   EXPECT_EQ(UpTo(59), printed());
 }

@@ -1,5 +1,7 @@
 #include "VkctlTestUtil.h"
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 
 using namespace testsupport;
@@ -25,6 +27,12 @@ RunResult RunProgram(const std::string& program, const std::string& args, const 
   RunResult run;
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
   HANDLE out = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+  // Never the output of an earlier run: a file still held open elsewhere
+  // fails the case.
+  if (out == INVALID_HANDLE_VALUE) {
+    ADD_FAILURE() << "cannot write " << outputFile << ": error " << GetLastError();
+    return run;
+  }
   HANDLE in = CreateFileA(inputFile.empty() ? "NUL" : inputFile.c_str(), GENERIC_READ, FILE_SHARE_READ, &sa,
                           OPEN_EXISTING, 0, nullptr);
   STARTUPINFOA si{};
