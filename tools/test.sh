@@ -10,10 +10,11 @@
 # tests' time is spent waiting). The Windows tests take longest, so their
 # tree comes first:
 #   win64 tree  -> the Windows tests, several batches at a time, each in a
-#                  Wine prefix of its own (tools/wine-suite.sh)
+#                  Wine prefix of its own (tools/wine-suite.sh), and the
+#                  installer test (x64 installed, upgraded and removed)
 #   native tree -> core tests, then the fuzz targets
-#   win32 tree  -> the x86 package (the programs it ships only), then the
-#                  installer test (x64 installed, the x86 package refused)
+#   win32 tree  -> the x86 package (the programs it ships only), which the
+#                  installer test waits for to try it on 64-bit Windows
 # The Wine prefixes are made meanwhile. Each job writes its log to
 # build/test-logs/; the logs are shown in that order when the jobs end, the
 # Windows tests' last. The exit code is non-zero when any job failed.
@@ -113,16 +114,23 @@ prefixes_made() {
 
 # A failed build skips the jobs that need its tree; the others still end
 # and are shown.
-if built win64 && prefixes_made; then start windows; fi
+# The installer test also tries the x86 package on 64-bit Windows; it
+# waits for that package only for that step.
+export VK_X86_PENDING=$logs/x86-package.pending
+touch "$VK_X86_PENDING"
+if built win64 && prefixes_made; then
+  start windows
+  start installer
+fi
 if built native; then start core_and_fuzz; fi
 # The i686 tree: the programs its package ships (the rest of the code
 # compiles in the win64 tree; i686 programs cannot run here), and the
-# package, which the installer test also tries on 64-bit Windows.
+# package.
 if built win32 Varnokel XCrashReport vkctl; then
   echo "== Installer package (x86)"
   tools/package.sh --no-build x86 || failed+=("package x86")
 fi
-if [ -n "${pid[windows]:-}" ]; then start installer; fi
+rm -f "$VK_X86_PENDING"
 
 for job in core_and_fuzz installer windows; do
   [ -n "${pid[$job]:-}" ] || continue
