@@ -105,6 +105,21 @@ RuleList ReadRuleFile(const std::string& path, const std::string& mapping) {
   return rules;
 }
 
+BOOL StartProcess(std::string cmd, BOOL inherit, DWORD flags, const char* dir, STARTUPINFOA& si,
+                  PROCESS_INFORMATION& pi) {
+  for (int attempt = 1;; ++attempt) {
+    std::string line = cmd;  // CreateProcessA may write into it
+    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, inherit, flags, nullptr, dir, &si, &pi)) return TRUE;
+    const DWORD error = GetLastError();
+    fprintf(stderr, "cannot start %s: error %lu%s\n", cmd.c_str(), error, attempt == 1 ? "; once more" : "");
+    if (attempt == 2) {
+      SetLastError(error);
+      return FALSE;
+    }
+    Sleep(500);
+  }
+}
+
 bool StartHelper(Process& p, const std::string& program, const std::string& args, const std::string& outputFile) {
   std::string cmd = "\"" + ExeDir() + "\\" + program + "\" " + args;
   STARTUPINFOA si{};
@@ -119,7 +134,7 @@ bool StartHelper(Process& p, const std::string& program, const std::string& args
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   }
   PROCESS_INFORMATION pi{};
-  BOOL ok = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, out ? TRUE : FALSE, 0, nullptr, nullptr, &si, &pi);
+  BOOL ok = StartProcess(cmd, out ? TRUE : FALSE, 0, nullptr, si, pi);
   if (out) CloseHandle(out);
   if (!ok) return false;
   CloseHandle(pi.hThread);

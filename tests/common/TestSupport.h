@@ -32,6 +32,11 @@ struct Process {
   ~Process();
   DWORD Wait(DWORD ms = 60000);
 };
+// CreateProcessA, tried once more when the program could not be started at
+// all: under load Wine's loader now and then fails to set up a new process
+// (the program never runs). The failure is named on stderr.
+BOOL StartProcess(std::string cmd, BOOL inherit, DWORD flags, const char* dir, STARTUPINFOA& si,
+                  PROCESS_INFORMATION& pi);
 // Starts "<ExeDir>\<program>" with the arguments; stdout/stderr go to
 // outputFile when given.
 bool StartHelper(Process& p, const std::string& program, const std::string& args, const std::string& outputFile = "");

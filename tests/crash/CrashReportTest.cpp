@@ -75,7 +75,7 @@ ProbeRun RunProbe(const std::string& dir, const std::string& mode) {
   si.hStdError = out;
   si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   PROCESS_INFORMATION pi{};
-  const BOOL started = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, dir.c_str(), &si, &pi);
+  const BOOL started = StartProcess(cmd, TRUE, 0, dir.c_str(), si, pi);
   CloseHandle(out);
   EXPECT_TRUE(started) << cmd;
   if (!started) return run;

@@ -43,10 +43,13 @@ RunResult RunProgram(const std::string& program, const std::string& args, const 
   si.hStdInput = in;
   PROCESS_INFORMATION pi{};
   std::string cmd = "\"" + ExeDir() + "\\" + program + "\" " + args;
-  const BOOL ok = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  const BOOL ok = StartProcess(cmd, TRUE, 0, nullptr, si, pi);
   CloseHandle(out);
   if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
-  if (!ok) return run;
+  if (!ok) {
+    ADD_FAILURE() << "cannot start " << cmd;
+    return run;
+  }
   CloseHandle(pi.hThread);
   PumpUntil([&] { return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }, 120000);
   GetExitCodeProcess(pi.hProcess, &run.code);
