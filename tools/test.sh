@@ -12,18 +12,18 @@
 #   win64 tree  -> the Windows tests, several batches at a time, each in a
 #                  Wine prefix of its own (tools/wine-suite.sh), and the
 #                  installer test (x64 installed, upgraded and removed)
-#   native tree -> core tests, then the fuzz targets
 #   win32 tree  -> the x86 package (the programs it ships only), which the
 #                  installer test waits for to try it on 64-bit Windows
+#   native tree -> core tests, then the fuzz targets
 # The Wine prefixes are made meanwhile. Each job writes its log to
 # build/test-logs/; the logs are shown in that order when the jobs end, the
 # Windows tests' last. The exit code is non-zero when any job failed.
-#   FUZZ_SECONDS   time per fuzz target (default 5)
+#   FUZZ_SECONDS   time per fuzz target (default 4)
 #   VK_WINE_SLOTS  Windows test batches at a time (default 3)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-FUZZ_SECONDS=${FUZZ_SECONDS:-5}
+FUZZ_SECONDS=${FUZZ_SECONDS:-4}
 export VK_WINE_SLOTS=${VK_WINE_SLOTS:-3}
 logs=$root/build/test-logs
 
@@ -122,15 +122,15 @@ if built win64 && prefixes_made; then
   start windows
   start installer
 fi
-if built native; then start core_and_fuzz; fi
 # The i686 tree: the programs its package ships (the rest of the code
 # compiles in the win64 tree; i686 programs cannot run here), and the
-# package.
+# package. Before the native tree, whose jobs use both cores to the end.
 if built win32 Varnokel XCrashReport vkctl; then
   echo "== Installer package (x86)"
   tools/package.sh --no-build x86 || failed+=("package x86")
 fi
 rm -f "$VK_X86_PENDING"
+if built native; then start core_and_fuzz; fi
 
 for job in core_and_fuzz installer windows; do
   [ -n "${pid[$job]:-}" ] || continue
