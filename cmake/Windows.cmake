@@ -63,6 +63,8 @@ endforeach()
 list(REMOVE_ITEM WIN_SOURCES ${CORE_SOURCES} ${CMAKE_SOURCE_DIR}/app/Main.cpp)
 
 add_library(varnokel_win STATIC ${WIN_SOURCES})
+varnokel_unity(varnokel_win 8)
+varnokel_unity(varnokel_core 6)
 target_include_directories(varnokel_win PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/res)
 target_link_libraries(varnokel_win PUBLIC varnokel_core ${WIN_LIBS})
 
@@ -229,11 +231,10 @@ if(VARNOKEL_TESTS)
       add_executable(test_${dir} ${found} $<TARGET_OBJECTS:varnokel_res>)
       target_link_libraries(test_${dir} PRIVATE varnokel_testlib)
       # Four test sources a compile: each compile loads the large
-      # precompiled header and GoogleTest's templates once for all four
-      # (a quarter less work). So the sources of a program keep their
-      # file-local names apart. GCC takes the included sources for headers
-      # and would warn about every fixture in an anonymous namespace.
-      set_target_properties(test_${dir} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 4)
+      # precompiled header and GoogleTest's templates once for all four.
+      # GCC takes the included sources for headers and would warn about
+      # every fixture in an anonymous namespace.
+      varnokel_unity(test_${dir} 4)
       target_compile_options(test_${dir} PRIVATE -Wno-subobject-linkage)
       if(VARNOKEL_PCH)
         target_precompile_headers(test_${dir} REUSE_FROM varnokel_testlib)

@@ -6,7 +6,7 @@
 
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAsciiChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
@@ -86,7 +86,7 @@ bool IsDeniedResult(std::string_view result) {
   constexpr std::string_view kDenied = "denied";
   if (result.size() != kDenied.size()) return false;
   for (size_t i = 0; i < result.size(); ++i)
-    if (LowerAscii(result[i]) != kDenied[i]) return false;
+    if (LowerAsciiChar(result[i]) != kDenied[i]) return false;
   return true;
 }
 

@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr int kColumns = 5;
+constexpr int kRowColumns = 5;
 constexpr int kProcessColumn = 2;
 constexpr int kActionColumn = 3;
 constexpr int kDetailColumn = 4;
@@ -301,7 +301,7 @@ void CLogRowMenu::Allow() {
 std::string CLogRowMenu::CopyText() const {
   std::string text;
   for (int row : SelectedRows()) {
-    for (int column = 0; column < kColumns; ++column) {
+    for (int column = 0; column < kRowColumns; ++column) {
       if (column > 0) text += '\t';
       text += Cell(row, column);
     }
@@ -336,7 +336,7 @@ bool CLogRowMenu::FindNext(const std::string& text) {
   for (int step = 1; step <= count; ++step) {
     const int row = ((from < 0 ? -1 : from) + step) % count;
     bool match = false;
-    for (int column = 0; column < kColumns && !match; ++column)
+    for (int column = 0; column < kRowColumns && !match; ++column)
       match = Lower(Cell(row, column)).find(wanted) != std::string::npos;
     if (!match) continue;
     ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);

@@ -2,12 +2,12 @@
 
 namespace {
 
-struct KindName {
+struct ColumnKind {
   uint32_t kind;
   const char* name;
 };
 // The order of the Files page's kind columns.
-constexpr KindName kKindNames[] = {
+constexpr ColumnKind kColumnKinds[] = {
     {KIND_RUN, "Run"},       {KIND_COPY, "Copy"}, {KIND_OPEN, "Open"},   {KIND_MODIFY, "Modify"},
     {KIND_DELETE, "Delete"}, {KIND_FIND, "Find"}, {KIND_PRINT, "Print"},
 };
@@ -29,7 +29,7 @@ std::string RuleTipText(const RULEFILE_ITEM& rule) {
   text += rule.Source.empty() || rule.Source == "*" ? std::string("every program") : rule.Source;
   text += "\r\nDenies: ";
   std::string kinds;
-  for (const KindName& k : kKindNames) {
+  for (const ColumnKind& k : kColumnKinds) {
     if (!(rule.Kinds & k.kind)) continue;
     if (!kinds.empty()) kinds += ", ";
     kinds += k.name;

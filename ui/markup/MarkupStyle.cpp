@@ -7,9 +7,9 @@
 
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+bool IsStyleSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-int HexValue(char c) {
+int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -215,8 +215,8 @@ std::string MarkupLower(std::string_view s) {
 }
 
 std::string_view MarkupTrim(std::string_view s) {
-  while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsSpace(s.back())) s.remove_suffix(1);
+  while (!s.empty() && IsStyleSpace(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsStyleSpace(s.back())) s.remove_suffix(1);
   return s;
 }
 
@@ -228,8 +228,8 @@ bool ParseCNumber(std::string_view text, double& value) {
   bool any = false;
   if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
     i = 2;
-    for (; i < text.size() && HexValue(text[i]) >= 0; ++i) {
-      v = std::min(v * 16 + HexValue(text[i]), 1e18);
+    for (; i < text.size() && HexDigit(text[i]) >= 0; ++i) {
+      v = std::min(v * 16 + HexDigit(text[i]), 1e18);
       any = true;
     }
     if (!any) {  // "0x" alone is the number 0 followed by text
@@ -272,7 +272,7 @@ MarkupColour ParseMarkupColour(std::string_view value, MarkupColour inherited, c
     if (value.size() != 7) return inherited;
     uint32_t rgb = 0;
     for (size_t i = 1; i < 7; ++i) {
-      const int h = HexValue(value[i]);
+      const int h = HexDigit(value[i]);
       if (h < 0) return inherited;
       rgb = rgb << 4 | static_cast<uint32_t>(h);
     }

@@ -55,7 +55,7 @@ const std::vector<MarkupEntity> kEntities = {
     {"&quot;", "\""},     {"&reg;", "\xAE"},  {"&trade;", "\x99"},
 };
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsMarkupSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == ':'; }
 
 void ReplaceAll(std::string& s, std::string_view from, std::string_view to) {
@@ -82,7 +82,7 @@ MarkupToken ParseTag(std::string_view body) {
   MarkupToken t;
   size_t i = 0;
   t.type = MarkupToken::Open;
-  while (i < body.size() && IsSpace(body[i])) ++i;
+  while (i < body.size() && IsMarkupSpace(body[i])) ++i;
   if (i < body.size() && body[i] == '/') {
     t.type = MarkupToken::Close;
     ++i;
@@ -93,19 +93,19 @@ MarkupToken ParseTag(std::string_view body) {
   t.tag = FindMarkupTag(t.text);
   // Attributes: name, name=value, name="value", name='value'.
   while (i < body.size()) {
-    while (i < body.size() && (IsSpace(body[i]) || body[i] == '/')) ++i;
+    while (i < body.size() && (IsMarkupSpace(body[i]) || body[i] == '/')) ++i;
     const size_t an = i;
-    while (i < body.size() && !IsSpace(body[i]) && body[i] != '=' && body[i] != '/') ++i;
+    while (i < body.size() && !IsMarkupSpace(body[i]) && body[i] != '=' && body[i] != '/') ++i;
     if (i == an) {
       if (i < body.size()) ++i;  // a stray '='
       continue;
     }
     MarkupAttribute a;
     a.name = Lower(body.substr(an, i - an));
-    while (i < body.size() && IsSpace(body[i])) ++i;
+    while (i < body.size() && IsMarkupSpace(body[i])) ++i;
     if (i < body.size() && body[i] == '=') {
       ++i;
-      while (i < body.size() && IsSpace(body[i])) ++i;
+      while (i < body.size() && IsMarkupSpace(body[i])) ++i;
       a.hasValue = true;
       if (i < body.size() && (body[i] == '"' || body[i] == '\'')) {
         const char q = body[i++];
@@ -115,7 +115,7 @@ MarkupToken ParseTag(std::string_view body) {
         if (i < body.size()) ++i;
       } else {
         const size_t vs = i;
-        while (i < body.size() && !IsSpace(body[i])) ++i;
+        while (i < body.size() && !IsMarkupSpace(body[i])) ++i;
         a.value = std::string(body.substr(vs, i - vs));
       }
     }
